@@ -1,0 +1,60 @@
+// The five entry points of Varquel.dll.
+#include <windows.h>
+#include <wrl/client.h>
+#include "com/ClassFactory.h"
+#include "com/Module.h"
+#include "server/ClassTable.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// One cached class object per class table entry, created on first request.
+IClassFactory* g_classObjects[8] = {};
+
+void ReleaseClassObjects() {
+    for (IClassFactory*& factory : g_classObjects) {
+        ComPtr<IClassFactory> owned;
+        owned.Attach(factory);
+        factory = nullptr;
+    }
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        if (!Varquel::Module::Initialize()) return FALSE;
+        Varquel::Module::AtShutdown(&ReleaseClassObjects);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        Varquel::Module::Shutdown();
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    auto table = Varquel::ClassTable();
+    for (size_t i = 0; i < table.size() && i < std::size(g_classObjects); ++i) {
+        if (!IsEqualCLSID(clsid, *table[i].clsid)) continue;
+        IClassFactory* factory = nullptr;
+        {
+            Varquel::Module::CLockGuard guard;
+            if (!g_classObjects[i]) {
+                g_classObjects[i] = new (std::nothrow) Varquel::CClassFactory(table[i].create, true);
+                if (!g_classObjects[i]) return E_OUTOFMEMORY;
+            }
+            factory = g_classObjects[i];
+        }
+        return factory->QueryInterface(riid, ppv);
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+extern "C" HRESULT __stdcall DllCanUnloadNow() {
+    return Varquel::Module::LockCount() == 0 ? S_OK : S_FALSE;
+}
+
+extern "C" HRESULT __stdcall DllRegisterServer() { return E_NOTIMPL; }
+extern "C" HRESULT __stdcall DllUnregisterServer() { return E_NOTIMPL; }

@@ -1,0 +1,49 @@
+#pragma once
+#include "com/ClassInfo.h"
+#include "com/ComObject.h"
+#include "com/DispatchImpl.h"
+#include "Varquel_h.h"
+
+namespace Varquel {
+
+class CProxyProperty final : public CComObjectRoot,
+                    public CDispatchImpl<IProxyProperty>,
+                    public CProvideClassInfoImpl<CProxyProperty> {
+public:
+    static inline const CLSID& kClsid = CLSID_CProxyProperty;
+    static inline const IID* const kSourceIid = nullptr;
+    static const IID kImplIid;
+
+    VARQUEL_IUNKNOWN
+
+    // IProxyProperty
+    STDMETHODIMP GetCurrent() override;
+    STDMETHODIMP Apply() override;
+    STDMETHODIMP get_HTTPServer(BSTR *pVal) override;
+    STDMETHODIMP put_HTTPServer(BSTR newVal) override;
+    STDMETHODIMP get_HTTPPort(BSTR *pVal) override;
+    STDMETHODIMP put_HTTPPort(BSTR newVal) override;
+    STDMETHODIMP get_SecureServer(BSTR *pVal) override;
+    STDMETHODIMP put_SecureServer(BSTR newVal) override;
+    STDMETHODIMP get_SecurePort(BSTR *pVal) override;
+    STDMETHODIMP put_SecurePort(BSTR newVal) override;
+    STDMETHODIMP get_FTPServer(BSTR *pVal) override;
+    STDMETHODIMP put_FTPServer(BSTR newVal) override;
+    STDMETHODIMP get_FTPPort(BSTR *pVal) override;
+    STDMETHODIMP put_FTPPort(BSTR newVal) override;
+    STDMETHODIMP get_GopherServer(BSTR *pVal) override;
+    STDMETHODIMP put_GopherServer(BSTR newVal) override;
+    STDMETHODIMP get_GopherPort(BSTR *pVal) override;
+    STDMETHODIMP put_GopherPort(BSTR newVal) override;
+    STDMETHODIMP get_SocksServer(BSTR *pVal) override;
+    STDMETHODIMP put_SocksServer(BSTR newVal) override;
+    STDMETHODIMP get_SocksPort(BSTR *pVal) override;
+    STDMETHODIMP put_SocksPort(BSTR newVal) override;
+    STDMETHODIMP get_IsUseOneProxy(VARIANT_BOOL *pVal) override;
+    STDMETHODIMP put_IsUseOneProxy(VARIANT_BOOL newVal) override;
+
+protected:
+    std::span<const InterfaceEntry> Interfaces() const noexcept override;
+};
+
+} // namespace Varquel

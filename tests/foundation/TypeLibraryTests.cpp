@@ -1,0 +1,211 @@
+// The type library embedded in Varquel.dll, read back member by member.
+#include <gtest/gtest.h>
+#include <map>
+#include <string>
+#include <vector>
+#include "Varquel_h.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using VarquelTest::ComPtr;
+using VarquelTest::Narrow;
+
+ComPtr<ITypeLib> LoadServerTypeLib() {
+    ComPtr<ITypeLib> library;
+    EXPECT_EQ(LoadTypeLibEx(VARQUEL_DLL_PATH, REGKIND_NONE, &library), S_OK);
+    return library;
+}
+
+std::string Doc(ITypeInfo* info, MEMBERID id, bool help) {
+    Varquel::CBstr name, doc;
+    info->GetDocumentation(id, name.ReleaseAndGetAddressOf(), doc.ReleaseAndGetAddressOf(), nullptr, nullptr);
+    BSTR text = help ? doc.Get() : name.Get();
+    return text ? Narrow(text) : std::string();
+}
+
+// "kind Name(dispid) [param, ...] help" for each function, in table order.
+std::vector<std::string> Members(ITypeInfo* info) {
+    TYPEATTR* attr = nullptr;
+    info->GetTypeAttr(&attr);
+    std::vector<std::string> out;
+    for (UINT i = 0; i < attr->cFuncs; ++i) {
+        FUNCDESC* func = nullptr;
+        info->GetFuncDesc(i, &func);
+        BSTR names[8] = {};
+        UINT count = 0;
+        info->GetNames(func->memid, names, 8, &count);
+        std::string kind = func->invkind == INVOKE_PROPERTYGET   ? "get"
+                           : func->invkind == INVOKE_PROPERTYPUT ? "put"
+                                                                 : "method";
+        std::string line = kind + " " + Narrow(names[0]) + "(" + std::to_string(func->memid) + ") [";
+        if (func->invkind != INVOKE_PROPERTYPUT) {
+            for (UINT n = 1; n < count; ++n) line += (n > 1 ? ", " : "") + Narrow(names[n]);
+        }
+        line += "]";
+        std::string help = Doc(info, func->memid, true);
+        if (!help.empty()) line += " " + help;
+        for (UINT n = 0; n < count; ++n) Varquel::CBstr().Reset(names[n]);
+        info->ReleaseFuncDesc(func);
+        out.push_back(line);
+    }
+    info->ReleaseTypeAttr(attr);
+    return out;
+}
+
+const std::map<std::string, std::vector<std::string>> kInterfaces = {
+    {"IAddressList",
+     {"get Count(1) [pVal]", "method Add(3) [Value]", "method GetAt(4) [nIndex, pValue]", "method RemoveAll(6) []",
+      "method RemoveAt(7) [nIndex]"}},
+    {"INetAdapterProperty",
+     {"method GetCurrent(1) []", "method Apply(2) []", "get IPAddresses(3) [pVal]", "get SubnetMasks(4) [pVal]",
+      "get GateWayAddresses(5) [pVal]", "get DNSAddresses(6) [pVal]", "get WINSServers(7) [pVal]",
+      "get IsDHCP(10) [pVal]", "put IsDHCP(10) []", "get Name(11) [pVal]", "get NetConnectionID(12) [pVal]"}},
+    {"INetAdaptersList",
+     {"get Count(1) [pVal]", "method NetAdapterPropertyGetAt(2) [nIndex, Param]", "method Apply(3) []",
+      "method GetCurrent(4) []", "method DetectAdapters(5) []"}},
+    {"IPrintersProperty",
+     {"get PrintersCount(1) [pVal]", "get PrinterNumber(2) [pVal]", "put PrinterNumber(2) []", "get Name(3) [pVal]",
+      "get Default(4) [pVal]", "put Default(4) []", "method GetCurrent(5) []", "method Apply(6) []",
+      "method DetectPrinters(7) []", "method SetDefault(8) [DeviceID]", "method GetDefault(9) [DeviceID]"}},
+    {"IProxyProperty",
+     {"method GetCurrent(1) []", "method Apply(2) []", "get HTTPServer(3) [pVal]", "put HTTPServer(3) []",
+      "get HTTPPort(4) [pVal]", "put HTTPPort(4) []", "get SecureServer(5) [pVal]", "put SecureServer(5) []",
+      "get SecurePort(6) [pVal]", "put SecurePort(6) []", "get FTPServer(7) [pVal]", "put FTPServer(7) []",
+      "get FTPPort(8) [pVal]", "put FTPPort(8) []", "get GopherServer(9) [pVal]", "put GopherServer(9) []",
+      "get GopherPort(10) [pVal]", "put GopherPort(10) []", "get SocksServer(11) [pVal]", "put SocksServer(11) []",
+      "get SocksPort(12) [pVal]", "put SocksPort(12) []", "get IsUseOneProxy(13) [pVal]",
+      "put IsUseOneProxy(13) []"}},
+    {"INetShareList",
+     {"method GetCurrent(1) [] method GetCurrent", "method Apply(2) [] method Apply",
+      "method RemoveAt(3) [nIndex] method RemoveAt", "method RemoveAll(4) [] method RemoveAll",
+      "get Count(5) [pVal] property Count", "method NameGetAt(6) [nIndex, Name] method NameGetAt",
+      "method PathGetAt(7) [nIndex, Path] method PathGetAt", "method CloseAll(8) [] method CloseAll",
+      "method Add(9) [Name, Path] method Add"}},
+    {"INetProfile",
+     {"get NetAdaptersList(1) [pVal]", "get PrintersProperty(2) [pVal]", "get ProxyProperty(3) [pVal]",
+      "get NetShareList(4) [pVal]", "method GetCurrent(5) []", "method Apply(6) []", "get Name(7) [pVal]",
+      "put Name(7) []", "method GetDuplicate(8) [ppVal]"}},
+    {"INetProfilesList",
+     {"get Count(1) [pVal]", "method NetProfileGetAt(2) [nIndex, ppNetProfile]", "method Add(3) [pNetProfile]",
+      "method Load(4) []", "method Save(5) []", "method NetProfileRemoveAt(6) [nIndex]",
+      "method NetProfileSetAt(7) [nIndex, pVal]"}},
+};
+
+TEST(TypeLibrary, LibraryAttributes) {
+    ComPtr<ITypeLib> library = LoadServerTypeLib();
+    ASSERT_TRUE(library);
+    TLIBATTR* attr = nullptr;
+    ASSERT_EQ(library->GetLibAttr(&attr), S_OK);
+    EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_Varquel))
+        << std::hex << attr->guid.Data1 << " " << attr->guid.Data2;
+    EXPECT_EQ(attr->wMajorVerNum, 1);
+    EXPECT_EQ(attr->wMinorVerNum, 0);
+    EXPECT_EQ(attr->lcid, 0x409u);
+    library->ReleaseTLibAttr(attr);
+    Varquel::CBstr name, help;
+    library->GetDocumentation(-1, name.ReleaseAndGetAddressOf(), help.ReleaseAndGetAddressOf(), nullptr, nullptr);
+    EXPECT_EQ(Narrow(name.Get()), "Varquel");
+    EXPECT_EQ(Narrow(help.Get()), "Varquel 1.0 Type Library");
+}
+
+TEST(TypeLibrary, EveryInterfaceIsDualWithItsMembersInOrder) {
+    ComPtr<ITypeLib> library = LoadServerTypeLib();
+    ASSERT_TRUE(library);
+    const IID* iids[] = {&IID_IAddressList,     &IID_INetAdapterProperty, &IID_INetAdaptersList,
+                         &IID_IPrintersProperty, &IID_IProxyProperty,      &IID_INetShareList,
+                         &IID_INetProfile,       &IID_INetProfilesList};
+    for (const IID* iid : iids) {
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &info), S_OK);
+        std::string name = Doc(info.Get(), MEMBERID_NIL, false);
+        SCOPED_TRACE(name);
+        EXPECT_EQ(Doc(info.Get(), MEMBERID_NIL, true), name + " Interface");
+        // The dual's dispatch view lists IUnknown and IDispatch first; the
+        // interface view holds exactly the interface's own members.
+        HREFTYPE ref = 0;
+        ComPtr<ITypeInfo> itfView;
+        if (SUCCEEDED(info->GetRefTypeOfImplType(-1, &ref))) info->GetRefTypeInfo(ref, &itfView);
+        ITypeInfo* members = itfView ? itfView.Get() : info.Get();
+        TYPEATTR* attr = nullptr;
+        members->GetTypeAttr(&attr);
+        EXPECT_EQ(attr->typekind, TKIND_INTERFACE);
+        EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDUAL);
+        EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FOLEAUTOMATION);
+        EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FDISPATCHABLE);
+        info->ReleaseTypeAttr(attr);
+        auto expected = kInterfaces.find(name);
+        ASSERT_NE(expected, kInterfaces.end());
+        EXPECT_EQ(Members(members), expected->second);
+    }
+}
+
+TEST(TypeLibrary, EventInterfacesAreMemberlessDispinterfaces) {
+    ComPtr<ITypeLib> library = LoadServerTypeLib();
+    ASSERT_TRUE(library);
+    for (const IID* iid : {&DIID__INetProfileEvents, &DIID__INetProfilesListEvents}) {
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &info), S_OK);
+        std::string name = Doc(info.Get(), MEMBERID_NIL, false);
+        EXPECT_EQ(Doc(info.Get(), MEMBERID_NIL, true), name + " Interface");
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        EXPECT_EQ(attr->typekind, TKIND_DISPATCH);
+        EXPECT_EQ(attr->cVars, 0);
+        // IDispatch's own seven functions at most; none of its own.
+        EXPECT_TRUE(attr->cFuncs == 0 || attr->cFuncs == 7) << attr->cFuncs;
+        info->ReleaseTypeAttr(attr);
+    }
+}
+
+struct CoclassCase {
+    const CLSID* clsid;
+    const char* help;
+    const IID* defaultItf;
+    const IID* source;
+};
+
+TEST(TypeLibrary, CoclassesWithTheirDefaultAndSourceInterfaces) {
+    ComPtr<ITypeLib> library = LoadServerTypeLib();
+    ASSERT_TRUE(library);
+    const CoclassCase cases[] = {
+        {&CLSID_CAddressList, "AddressList Class", &IID_IAddressList, nullptr},
+        {&CLSID_CNetAdapterProperty, "NetAdapterProperty Class", &IID_INetAdapterProperty, nullptr},
+        {&CLSID_CNetAdaptersList, "NetAdaptersList Class", &IID_INetAdaptersList, nullptr},
+        {&CLSID_CPrintersProperty, "PrintersProperty Class", &IID_IPrintersProperty, nullptr},
+        {&CLSID_CProxyProperty, "ProxyProperty Class", &IID_IProxyProperty, nullptr},
+        {&CLSID_CNetShareList, "NetShareList Class", &IID_INetShareList, nullptr},
+        {&CLSID_CNetProfile, "NetProfile Class", &IID_INetProfile, &DIID__INetProfileEvents},
+        {&CLSID_CNetProfilesList, "NetProfilesList Class", &IID_INetProfilesList, &DIID__INetProfilesListEvents},
+    };
+    for (const CoclassCase& c : cases) {
+        SCOPED_TRACE(c.help);
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*c.clsid, &info), S_OK);
+        EXPECT_EQ(Doc(info.Get(), MEMBERID_NIL, true), c.help);
+        TYPEATTR* attr = nullptr;
+        info->GetTypeAttr(&attr);
+        EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+        EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
+        UINT implTypes = attr->cImplTypes;
+        info->ReleaseTypeAttr(attr);
+        EXPECT_EQ(implTypes, c.source ? 2u : 1u);
+        for (UINT i = 0; i < implTypes; ++i) {
+            INT flags = 0;
+            info->GetImplTypeFlags(i, &flags);
+            HREFTYPE ref = 0;
+            ComPtr<ITypeInfo> itf;
+            ASSERT_EQ(info->GetRefTypeOfImplType(i, &ref), S_OK);
+            ASSERT_EQ(info->GetRefTypeInfo(ref, &itf), S_OK);
+            TYPEATTR* itfAttr = nullptr;
+            itf->GetTypeAttr(&itfAttr);
+            GUID guid = itfAttr->guid;
+            itf->ReleaseTypeAttr(itfAttr);
+            EXPECT_TRUE(flags & IMPLTYPEFLAG_FDEFAULT);
+            if (flags & IMPLTYPEFLAG_FSOURCE) EXPECT_TRUE(c.source && IsEqualGUID(guid, *c.source));
+            else EXPECT_TRUE(IsEqualGUID(guid, *c.defaultItf));
+        }
+    }
+}
+
+} // namespace

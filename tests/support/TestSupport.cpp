@@ -1,0 +1,60 @@
+#include "tests/support/TestSupport.h"
+#include <gtest/gtest.h>
+#include <vector>
+#include "com/ClassFactory.h"
+#include "com/Module.h"
+#include "server/ClassTable.h"
+
+namespace VarquelTest {
+
+CScratchKey::CScratchKey(const wchar_t* name) : m_path(std::wstring(L"Software\\VarquelTests\\") + name) {
+    DeleteTreeHkcu(m_path.c_str());
+    RegCreateKeyExW(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key, nullptr);
+}
+
+CScratchKey::~CScratchKey() {
+    if (m_key) RegCloseKey(m_key);
+    DeleteTreeHkcu(m_path.c_str());
+}
+
+std::string CScratchKey::PathA() const { return Narrow(m_path); }
+
+void DeleteTreeHkcu(const wchar_t* path) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, path);
+    RegDeleteKeyW(HKEY_CURRENT_USER, path);
+}
+
+std::string Narrow(const wchar_t* text, size_t length) {
+    if (!text || length == 0) return {};
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+LONG ModuleLockCount() { return Varquel::Module::LockCount(); }
+
+} // namespace VarquelTest
+
+// Every test program runs in a single-threaded apartment with the server's
+// classes registered in-process, so objects created by CoCreateInstance are
+// this program's own copy of the code.
+int main(int argc, char** argv) {
+    testing::InitGoogleTest(&argc, argv);
+    Varquel::Module::Initialize();
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
+    std::vector<DWORD> cookies;
+    for (const Varquel::ClassEntry& entry : Varquel::ClassTable()) {
+        Microsoft::WRL::ComPtr<IClassFactory> factory;
+        factory.Attach(new Varquel::CClassFactory(entry.create, false));
+        DWORD cookie = 0;
+        if (SUCCEEDED(CoRegisterClassObject(*entry.clsid, factory.Get(), CLSCTX_INPROC_SERVER,
+                                            REGCLS_MULTIPLEUSE, &cookie)))
+            cookies.push_back(cookie);
+    }
+    int result = RUN_ALL_TESTS();
+    for (DWORD cookie : cookies) CoRevokeClassObject(cookie);
+    CoUninitialize();
+    Varquel::Module::Shutdown();
+    return result;
+}

@@ -1,0 +1,106 @@
+#include "wmi/WmiMethodCall.h"
+#include <wbemcli.h>
+
+using Microsoft::WRL::ComPtr;
+
+namespace Varquel {
+
+namespace {
+
+// The result of one preparation step: its failure, or E_POINTER when it
+// succeeded without handing out an object.
+template <class T>
+HRESULT StepResult(HRESULT hr, const ComPtr<T>& result) noexcept {
+    if (FAILED(hr)) return hr;
+    return result ? S_OK : E_POINTER;
+}
+
+} // namespace
+
+CWmiMethodCall::CWmiMethodCall(ISWbemObject* target, const wchar_t* methodName) {
+    try {
+        m_name = CBstr(methodName);
+    } catch (const CComError& e) {
+        m_prepared = e.Result();
+        return;
+    }
+    m_target = target;
+    if (!m_target) {
+        m_prepared = E_POINTER;
+        return;
+    }
+    m_prepared = StepResult(m_target->get_Methods_(m_methods.GetAddressOf()), m_methods);
+    if (FAILED(m_prepared)) return;
+    m_prepared = StepResult(m_methods->Item(m_name.Get(), 0, m_method.GetAddressOf()), m_method);
+    if (FAILED(m_prepared)) return;
+    m_prepared = StepResult(m_method->get_InParameters(m_inClass.GetAddressOf()), m_inClass);
+    if (FAILED(m_prepared)) return;
+    m_prepared = StepResult(m_inClass->SpawnInstance_(0, m_inParams.GetAddressOf()), m_inParams);
+    if (FAILED(m_prepared)) return;
+    m_prepared = StepResult(m_inParams->get_Properties_(m_inProperties.GetAddressOf()), m_inProperties);
+}
+
+CWmiMethodCall::~CWmiMethodCall() {
+    // WMI's own order of release: the method's objects first, the target last.
+    m_methods.Reset();
+    m_method.Reset();
+    m_inClass.Reset();
+    m_inParams.Reset();
+    m_outParams.Reset();
+    m_inProperties.Reset();
+    m_target.Reset();
+    m_name.Reset();
+}
+
+int CWmiMethodCall::SetParameter(const wchar_t* name, const VARIANT& value) noexcept {
+    if (!m_inProperties) return 1;
+    CBstr propertyName;
+    try {
+        propertyName = CBstr(name);
+    } catch (const CComError&) {
+        return 1;
+    }
+    ComPtr<ISWbemProperty> property;
+    if (FAILED(m_inProperties->Add(propertyName.Get(), wbemCimtypeString, VARIANT_TRUE, 0,
+                                   property.GetAddressOf())) ||
+        !property)
+        return 1;
+    VARIANT sent = value;  // put_Value copies; this is only a view of the caller's value
+    if (FAILED(property->put_Value(&sent))) return 1;
+    return 0;
+}
+
+int CWmiMethodCall::SetParameter(const wchar_t* name, BSTR value) noexcept {
+    VARIANT sent;
+    VariantInit(&sent);
+    V_VT(&sent) = VT_BSTR;
+    V_BSTR(&sent) = value;
+    return SetParameter(name, sent);
+}
+
+int CWmiMethodCall::SetParameter(const wchar_t* name, long value) noexcept {
+    VARIANT sent;
+    VariantInit(&sent);
+    V_VT(&sent) = VT_I4;
+    V_I4(&sent) = value;
+    return SetParameter(name, sent);
+}
+
+HRESULT CWmiMethodCall::Execute() noexcept {
+    if (FAILED(m_prepared)) return m_prepared;
+    m_outParams.Reset();
+    return m_target->ExecMethod_(m_name.Get(), m_inParams.Get(), 0, nullptr, m_outParams.GetAddressOf());
+}
+
+HRESULT ExecMethodNoParams(ISWbemObject* object, const wchar_t* methodName) noexcept {
+    if (!object) return E_POINTER;
+    CBstr name;
+    try {
+        name = CBstr(methodName);
+    } catch (const CComError& e) {
+        return e.Result();
+    }
+    return object->ExecMethod_(name.Get(), nullptr, 0, nullptr, nullptr);
+}
+
+} // namespace Varquel

@@ -1,0 +1,43 @@
+#pragma once
+#include <windows.h>
+#include <wbemdisp.h>
+#include <wrl/client.h>
+#include "com/Bstr.h"
+
+namespace Varquel {
+
+// One prepared call of a WMI method on one object. Preparation checks none of
+// its steps; a call whose preparation failed answers 1 from SetParameter and
+// a failure HRESULT from Execute, and never crashes.
+class CWmiMethodCall {
+public:
+    CWmiMethodCall(ISWbemObject* target, const wchar_t* methodName);
+    CWmiMethodCall(const CWmiMethodCall&) = delete;
+    CWmiMethodCall& operator=(const CWmiMethodCall&) = delete;
+    ~CWmiMethodCall();
+
+    // Adds the in-parameter (CIM string, is-array) and puts the value; 0 on
+    // success, 1 on failure.
+    int SetParameter(const wchar_t* name, const VARIANT& value) noexcept;
+    int SetParameter(const wchar_t* name, BSTR value) noexcept;   // sent as VT_BSTR
+    int SetParameter(const wchar_t* name, long value) noexcept;   // sent as VT_I4
+
+    // ExecMethod_ with the prepared in-parameters; its HRESULT.
+    HRESULT Execute() noexcept;
+
+private:
+    CBstr m_name;
+    Microsoft::WRL::ComPtr<ISWbemObject> m_target;
+    Microsoft::WRL::ComPtr<ISWbemMethodSet> m_methods;
+    Microsoft::WRL::ComPtr<ISWbemMethod> m_method;
+    Microsoft::WRL::ComPtr<ISWbemObject> m_inClass;
+    Microsoft::WRL::ComPtr<ISWbemObject> m_inParams;
+    Microsoft::WRL::ComPtr<ISWbemObject> m_outParams;
+    Microsoft::WRL::ComPtr<ISWbemPropertySet> m_inProperties;
+    HRESULT m_prepared = S_OK;  // the first preparation step that failed
+};
+
+// Calls a method that takes no in-parameters; the HRESULT of ExecMethod_.
+HRESULT ExecMethodNoParams(ISWbemObject* object, const wchar_t* methodName) noexcept;
+
+} // namespace Varquel

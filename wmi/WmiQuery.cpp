@@ -1,0 +1,81 @@
+#include "wmi/WmiQuery.h"
+#include "com/Bstr.h"
+#include "com/Variant.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace Varquel {
+
+namespace {
+
+// A BSTR copy of `text`; false when it cannot be allocated.
+bool CopyText(const wchar_t* text, CBstr& out) noexcept {
+    try {
+        out = CBstr(text);
+        return true;
+    } catch (const CComError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+ComPtr<ISWbemServices> ConnectWmi() noexcept {
+    ComPtr<ISWbemLocator> locator;
+    if (FAILED(CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,
+                                reinterpret_cast<void**>(locator.GetAddressOf()))) ||
+        !locator)
+        return nullptr;
+    CBstr nameSpace;
+    if (!CopyText(L"ROOT\\CIMV2", nameSpace)) return nullptr;
+    ComPtr<ISWbemServices> services;
+    HRESULT hr = locator->ConnectServer(nullptr, nameSpace.Get(), nullptr, nullptr, nullptr, nullptr, 0,
+                                        nullptr, services.GetAddressOf());
+    locator.Reset();
+    if (FAILED(hr)) return nullptr;
+    return services;
+}
+
+ComPtr<ISWbemObject> GetWmiClassObject(const wchar_t* className) noexcept {
+    ComPtr<ISWbemServices> services = ConnectWmi();
+    if (!services) return nullptr;
+    CBstr path;
+    if (!CopyText(className, path)) return nullptr;
+    ComPtr<ISWbemObject> object;
+    if (FAILED(services->Get(path.Get(), 0, nullptr, object.GetAddressOf()))) return nullptr;
+    return object;
+}
+
+CWmiQuery::CWmiQuery(const wchar_t* wql) noexcept {
+    ComPtr<ISWbemServices> services = ConnectWmi();
+    if (!services) return;
+
+    CBstr query, language;
+    if (!CopyText(wql, query) || !CopyText(L"WQL", language)) return;
+    ComPtr<ISWbemObjectSet> set;
+    HRESULT hr = services->ExecQuery(query.Get(), language.Get(), 0, nullptr, set.GetAddressOf());
+    services.Reset();
+    if (FAILED(hr) || !set) return;
+
+    ComPtr<IUnknown> newEnum;
+    hr = set->get__NewEnum(newEnum.GetAddressOf());
+    set.Reset();
+    if (FAILED(hr) || !newEnum) return;
+
+    newEnum.As(&m_enum);
+}
+
+ComPtr<ISWbemObject> CWmiQuery::Next() noexcept {
+    if (!m_enum) return nullptr;
+    CVariant element;
+    ULONG fetched = 0;
+    if (m_enum->Next(1, element.Get(), &fetched) != S_OK) return nullptr;
+    if (element.Type() != VT_DISPATCH || !V_DISPATCH(element.Get())) return nullptr;
+    ComPtr<ISWbemObject> object;
+    if (FAILED(V_DISPATCH(element.Get())
+                   ->QueryInterface(IID_ISWbemObject, reinterpret_cast<void**>(object.GetAddressOf()))))
+        return nullptr;
+    return object;
+}
+
+} // namespace Varquel
