@@ -289,7 +289,6 @@ bool CRegistryKey::SubkeyIterator::GetSubkeyInfo() {
         if (result == ERROR_SUCCESS) return true;
         if (result == ERROR_NO_MORE_ITEMS) return false;
         if (result != ERROR_MORE_DATA) throw Exception(kIteratorFetch, static_cast<DWORD>(result));
-        return false;
 
         // A longer name or class appeared since the buffers were sized.
         const DWORD nameBefore = m_nameCapacity;
