@@ -1,4 +1,6 @@
 #include "adapters/AddressList.h"
+#include <new>
+#include "com/SafeArray.h"
 
 namespace Varquel {
 
@@ -17,23 +19,92 @@ constexpr InterfaceEntry kInterfaces[] = {
 std::span<const InterfaceEntry> CAddressList::Interfaces() const noexcept { return kInterfaces; }
 
 STDMETHODIMP CAddressList::get_Count(long *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = m_entries.Count();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CAddressList::Add(BSTR Value) {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        m_entries.AppendToNul(Value);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CAddressList::GetAt(long nIndex, BSTR *pValue) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pValue, [&] {
+        // A copy that cannot be made leaves the result null; the read still succeeds.
+        try {
+            if (m_entries.InRange(nIndex))
+                *pValue = CBstr::CopyWhole(m_entries.At(nIndex)).Detach();
+            else
+                *pValue = CBstr::Empty().Detach();
+        } catch (const CComError&) {
+            *pValue = nullptr;
+        } catch (const std::bad_alloc&) {
+            *pValue = nullptr;
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CAddressList::RemoveAll() {
-    return E_NOTIMPL;
+    m_entries.RemoveAll();
+    return S_OK;
 }
 
 STDMETHODIMP CAddressList::RemoveAt(long nIndex) {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (!m_entries.InRange(nIndex)) return E_INVALIDARG;
+        m_entries.RemoveAt(nIndex);
+        return S_OK;
+    });
 }
+
+void CAddressList::Append(BSTR text) { m_entries.Append(text); }
+
+CVariant CAddressList::ToVariantArray() const {
+    const LONG count = m_entries.Count();
+    CSafeArray array = CSafeArray::Variants(static_cast<ULONG>(count));
+    if (count > 0) {
+        CSafeArrayLock lock(array.Get());
+        VARIANT* elements = lock.Data<VARIANT>();
+        for (LONG i = 0; i < count; ++i) {
+            // The element owns its copy from here on; a null entry stays a null string.
+            V_BSTR(&elements[i]) = CBstr::CopyWhole(m_entries.At(i)).Detach();
+            V_VT(&elements[i]) = VT_BSTR;
+        }
+    }
+    CVariant value;
+    V_ARRAY(value.Get()) = array.Detach();
+    V_VT(value.Get()) = VT_ARRAY | VT_VARIANT;
+    return value;
+}
+
+HRESULT CAddressList::FromVariantArray(const VARIANT& value) {
+    m_entries.RemoveAll();
+    // Anything but an array of variants (VT_NULL above all: a property without value) leaves the list empty.
+    if (V_VT(&value) != (VT_ARRAY | VT_VARIANT) || !V_ARRAY(&value)) return S_OK;
+    return ComBoundary([&] {
+        SAFEARRAY* array = V_ARRAY(&value);
+        ULONG total = 1;
+        for (USHORT d = 0; d < array->cDims; ++d) total *= array->rgsabound[d].cElements;
+        if (array->cDims == 0) total = 0;
+        CSafeArrayLock lock(array);
+        const VARIANT* elements = lock.Data<VARIANT>();
+        for (ULONG i = 0; i < total; ++i) {
+            // A non-string element still takes its place (as a null entry), so
+            // an address keeps its position relative to its subnet mask.
+            if (V_VT(&elements[i]) == VT_BSTR)
+                m_entries.AppendToNul(V_BSTR(&elements[i]));
+            else
+                m_entries.Append(CBstr());
+        }
+        return S_OK;
+    });
+}
+
+void CAddressList::CopyFrom(const CAddressList& other) { m_entries.CopyFrom(other.m_entries); }
 
 } // namespace Varquel

@@ -2,6 +2,8 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
+#include "com/Variant.h"
+#include "adapters/StringArray.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -23,8 +25,20 @@ public:
     STDMETHODIMP RemoveAll() override;
     STDMETHODIMP RemoveAt(long nIndex) override;
 
+    // In-process operations (adapter, profile duplicate, profile store).
+    void Append(BSTR text);  // whole copy; null appends a null entry
+    const CStringArray& Entries() const noexcept { return m_entries; }
+    // VT_ARRAY|VT_VARIANT, lower bound 0, one VT_BSTR per entry (zero elements when empty).
+    CVariant ToVariantArray() const;
+    // Empties the list, then takes the strings of a VT_ARRAY|VT_VARIANT value.
+    HRESULT FromVariantArray(const VARIANT& value);
+    void CopyFrom(const CAddressList& other);
+
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
+
+private:
+    CStringArray m_entries;
 };
 
 } // namespace Varquel

@@ -1,4 +1,10 @@
 #include "adapters/NetAdapterProperty.h"
+#include <initializer_list>
+#include <utility>
+#include "com/SafeArray.h"
+#include "com/Variant.h"
+#include "wmi/WmiMethodCall.h"
+#include "wmi/WmiPropertySet.h"
 
 namespace Varquel {
 
@@ -16,48 +22,227 @@ constexpr InterfaceEntry kInterfaces[] = {
 
 std::span<const InterfaceEntry> CNetAdapterProperty::Interfaces() const noexcept { return kInterfaces; }
 
+namespace {
+
+using AddressKind = CNetAdapterProperty::AddressKind;
+
+// The first Win32_NetworkAdapterConfiguration associated with an adapter
+// object; null when there is none or any step fails.
+ComPtr<ISWbemObject> FirstConfiguration(ISWbemObject* adapterObject) {
+    CBstr resultClass(L"Win32_NetworkAdapterConfiguration");
+    ComPtr<ISWbemObjectSet> set;
+    if (FAILED(adapterObject->Associators_(nullptr, resultClass.Get(), nullptr, nullptr, VARIANT_FALSE,
+                                           VARIANT_FALSE, nullptr, nullptr, wbemFlagForwardOnly, nullptr,
+                                           set.GetAddressOf())) ||
+        !set)
+        return nullptr;
+    ComPtr<IUnknown> newEnum;
+    if (FAILED(set->get__NewEnum(newEnum.GetAddressOf())) || !newEnum) return nullptr;
+    ComPtr<IEnumVARIANT> enumerator;
+    if (FAILED(newEnum.As(&enumerator)) || !enumerator) return nullptr;
+    CVariant element;
+    ULONG fetched = 0;
+    if (enumerator->Next(1, element.Get(), &fetched) != S_OK) return nullptr;
+    if (element.Type() != VT_DISPATCH || !V_DISPATCH(element.Get())) return nullptr;
+    ComPtr<ISWbemObject> configuration;
+    if (FAILED(V_DISPATCH(element.Get())
+                   ->QueryInterface(IID_ISWbemObject, reinterpret_cast<void**>(configuration.GetAddressOf()))))
+        return nullptr;
+    return configuration;
+}
+
+// A copy of a stored string for a getter that may not fail: null when there
+// is no place for it or the copy cannot be made.
+HRESULT HandOutString(const CBstr& value, BSTR* out) noexcept {
+    if (!out) return S_OK;
+    *out = nullptr;
+    try {
+        value.CopyTo(out);
+    } catch (...) {
+        *out = nullptr;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT CNetAdapterProperty::FinalConstruct() {
+    for (auto& list : m_lists) list = CreateServerObject<CAddressList, IAddressList>(CLSID_CAddressList);
+    return S_OK;
+}
+
 STDMETHODIMP CNetAdapterProperty::GetCurrent() {
-    return E_NOTIMPL;
+    return ComBoundary([&] { return ReadConfiguration(); });
 }
 
 STDMETHODIMP CNetAdapterProperty::Apply() {
-    return E_NOTIMPL;
+    return ComBoundary([&] { return WriteConfiguration(); });
 }
 
 STDMETHODIMP CNetAdapterProperty::get_IPAddresses(IAddressList **pVal) {
-    return E_NOTIMPL;
+    return HandOutList(AddressKind::IPAddresses, pVal);
 }
 
 STDMETHODIMP CNetAdapterProperty::get_SubnetMasks(IAddressList **pVal) {
-    return E_NOTIMPL;
+    return HandOutList(AddressKind::SubnetMasks, pVal);
 }
 
 STDMETHODIMP CNetAdapterProperty::get_GateWayAddresses(IAddressList **pVal) {
-    return E_NOTIMPL;
+    return HandOutList(AddressKind::GateWayAddresses, pVal);
 }
 
 STDMETHODIMP CNetAdapterProperty::get_DNSAddresses(IAddressList **pVal) {
-    return E_NOTIMPL;
+    return HandOutList(AddressKind::DNSAddresses, pVal);
 }
 
 STDMETHODIMP CNetAdapterProperty::get_WINSServers(IAddressList **pVal) {
-    return E_NOTIMPL;
+    return HandOutList(AddressKind::WINSServers, pVal);
 }
 
 STDMETHODIMP CNetAdapterProperty::get_IsDHCP(VARIANT_BOOL *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = m_isDhcp;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetAdapterProperty::put_IsDHCP(VARIANT_BOOL newVal) {
-    return E_NOTIMPL;
+    m_isDhcp = newVal;  // kept as given: any non-zero value means DHCP
+    return S_OK;
 }
 
 STDMETHODIMP CNetAdapterProperty::get_Name(BSTR *pVal) {
-    return E_NOTIMPL;
+    return HandOutString(m_name, pVal);
 }
 
 STDMETHODIMP CNetAdapterProperty::get_NetConnectionID(BSTR *pVal) {
-    return E_NOTIMPL;
+    return HandOutString(m_netConnectionId, pVal);
+}
+
+HRESULT CNetAdapterProperty::HandOutList(AddressKind kind, IAddressList** pVal) const {
+    return ComBoundaryOut(pVal, [&] {
+        ComPtr<IAddressList> list(m_lists[static_cast<size_t>(kind)].Get());
+        *pVal = list.Detach();
+        return S_OK;
+    });
+}
+
+int CNetAdapterProperty::AttachToAdapter(ISWbemObject* adapterObject) {
+    // The adapter object stays held even when it has no configuration.
+    m_adapterObject = adapterObject;
+    if (!adapterObject) return 1;
+    ComPtr<ISWbemObject> configuration = FirstConfiguration(adapterObject);
+    if (!configuration) return 1;
+    m_configurationObject = configuration;
+
+    CWmiPropertySet adapterProperties(adapterObject);
+    if (CBstr name = adapterProperties.GetString(L"Name"); !name.IsNull()) m_name = std::move(name);
+    if (CBstr id = adapterProperties.GetString(L"NetConnectionID"); !id.IsNull()) m_netConnectionId = std::move(id);
+
+    // IPEnabled without value leaves the adapter enabled.
+    CWmiPropertySet configurationProperties(configuration.Get());
+    CVariant enabled;
+    if (SUCCEEDED(configurationProperties.ReadProperty(L"IPEnabled", enabled))) {
+        if (enabled.Type() == VT_BOOL) {
+            m_ipEnabled = V_BOOL(enabled.Get());
+        } else if (enabled.Type() != VT_NULL &&
+                   SUCCEEDED(VariantChangeType(enabled.Get(), enabled.Get(), 0, VT_BOOL))) {
+            m_ipEnabled = V_BOOL(enabled.Get());
+        }
+    }
+    return 0;
+}
+
+void CNetAdapterProperty::CopyFrom(const CNetAdapterProperty& other) {
+    if (&other == this) return;
+    m_name = other.m_name;
+    m_netConnectionId = other.m_netConnectionId;
+    m_isDhcp = other.m_isDhcp;
+    m_ipEnabled = other.m_ipEnabled;
+    m_adapterObject = other.m_adapterObject;
+    m_configurationObject = other.m_configurationObject;
+    for (size_t i = 0; i < m_lists.size(); ++i) m_lists[i]->CopyFrom(*other.m_lists[i].Get());
+}
+
+void CNetAdapterProperty::TakeSettingsFrom(CNetAdapterProperty& stored) noexcept {
+    m_isDhcp = stored.m_isDhcp;
+    // An exchange rather than a move: the stored adapter, which a client may
+    // still hold, is left with five (empty) lists instead of none.
+    m_lists.swap(stored.m_lists);
+}
+
+HRESULT CNetAdapterProperty::ReadConfiguration() {
+    if (!m_configurationObject) return S_FALSE;
+    CWmiPropertySet properties(m_configurationObject.Get());
+    if (!properties.IsValid()) return S_FALSE;
+
+    CVariant value;
+    if (FAILED(properties.ReadProperty(L"DHCPEnabled", value))) return S_FALSE;
+    if (value.Type() == VT_BOOL) m_isDhcp = V_BOOL(value.Get());
+    // A DHCP adapter's addresses are the lease's, not part of its settings.
+    if (m_isDhcp) return S_OK;
+
+    static constexpr struct {
+        const wchar_t* property;
+        AddressKind kind;
+    } kArrays[] = {
+        {L"IPAddress", AddressKind::IPAddresses},
+        {L"IPSubnet", AddressKind::SubnetMasks},
+        {L"DefaultIPGateway", AddressKind::GateWayAddresses},
+        {L"DNSServerSearchOrder", AddressKind::DNSAddresses},
+    };
+    for (const auto& item : kArrays) {
+        if (FAILED(properties.ReadProperty(item.property, value))) return S_FALSE;
+        ThrowIfFailed(List(item.kind).FromVariantArray(*value));
+    }
+
+    CAddressList& wins = List(AddressKind::WINSServers);
+    if (FAILED(properties.ReadProperty(L"WINSPrimaryServer", value))) return S_FALSE;
+    wins.RemoveAll();
+    if (value.Type() == VT_BSTR) ThrowIfFailed(wins.Add(V_BSTR(value.Get())));
+    if (FAILED(properties.ReadProperty(L"WINSSecondaryServer", value))) return S_FALSE;
+    if (value.Type() == VT_BSTR) ThrowIfFailed(wins.Add(V_BSTR(value.Get())));
+    return S_OK;
+}
+
+HRESULT CNetAdapterProperty::WriteConfiguration() {
+    if (!m_configurationObject) return S_FALSE;
+    ISWbemObject* configuration = m_configurationObject.Get();
+
+    if (FAILED(ExecMethodNoParams(configuration, L"ReleaseDHCPLease"))) return S_FALSE;
+
+    // One call per method; what the parameters and the method answer is not
+    // looked at: the machine decides what it accepts.
+    auto callWithLists = [&](const wchar_t* method,
+                             std::initializer_list<std::pair<const wchar_t*, AddressKind>> parameters) {
+        CWmiMethodCall call(configuration, method);
+        for (const auto& [name, kind] : parameters) call.SetParameter(name, *List(kind).ToVariantArray());
+        call.Execute();
+    };
+
+    if (m_isDhcp) {
+        if (FAILED(ExecMethodNoParams(configuration, L"EnableDHCP"))) return S_FALSE;
+        if (FAILED(ExecMethodNoParams(configuration, L"RenewDHCPLease"))) return S_FALSE;
+    } else {
+        callWithLists(L"EnableStatic",
+                      {{L"IPAddress", AddressKind::IPAddresses}, {L"SubnetMask", AddressKind::SubnetMasks}});
+        callWithLists(L"SetGateways", {{L"DefaultIPGateway", AddressKind::GateWayAddresses}});
+    }
+    callWithLists(L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", AddressKind::DNSAddresses}});
+
+    // WINS takes a primary and a secondary server; further entries are not sent.
+    CVariant servers = List(AddressKind::WINSServers).ToVariantArray();
+    const ULONG count = V_ARRAY(servers.Get())->rgsabound[0].cElements;
+    if (count == 0) return S_OK;
+    CWmiMethodCall call(configuration, L"SetWINSServer");
+    {
+        CSafeArrayLock lock(V_ARRAY(servers.Get()));
+        const VARIANT* elements = lock.Data<VARIANT>();
+        call.SetParameter(L"WINSPrimaryServer", elements[0]);
+        if (count >= 2) call.SetParameter(L"WINSSecondaryServer", elements[1]);
+    }
+    call.Execute();
+    return S_OK;
 }
 
 } // namespace Varquel

@@ -2,6 +2,10 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
+#include <array>
+#include <wbemdisp.h>
+#include "com/Bstr.h"
+#include "adapters/AddressList.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -29,8 +33,42 @@ public:
     STDMETHODIMP get_Name(BSTR *pVal) override;
     STDMETHODIMP get_NetConnectionID(BSTR *pVal) override;
 
+    HRESULT FinalConstruct() override;
+
+    // In-process operations (adapters list, profile duplicate, profile store).
+    enum class AddressKind { IPAddresses, SubnetMasks, GateWayAddresses, DNSAddresses, WINSServers };
+    static constexpr int kAddressKinds = 5;
+
+    CAddressList& List(AddressKind kind) const noexcept { return *m_lists[static_cast<size_t>(kind)].Get(); }
+    // Binds this new adapter to a Win32_NetworkAdapter object and reads its identity; 0 / 1.
+    int AttachToAdapter(ISWbemObject* adapterObject);
+    void CopyFrom(const CNetAdapterProperty& other);
+
+    BSTR Name() const noexcept { return m_name.Get(); }
+    void SetName(CBstr name) noexcept { m_name = std::move(name); }
+    BSTR NetConnectionID() const noexcept { return m_netConnectionId.Get(); }
+    void SetNetConnectionID(CBstr id) noexcept { m_netConnectionId = std::move(id); }
+    VARIANT_BOOL IsDhcp() const noexcept { return m_isDhcp; }
+    void SetIsDhcp(VARIANT_BOOL v) noexcept { m_isDhcp = v; }
+    VARIANT_BOOL IPEnabled() const noexcept { return m_ipEnabled; }
+    // IsDHCP and the five list objects move here from a stored adapter.
+    void TakeSettingsFrom(CNetAdapterProperty& stored) noexcept;
+
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
+
+private:
+    HRESULT HandOutList(AddressKind kind, IAddressList** pVal) const;
+    HRESULT ReadConfiguration();
+    HRESULT WriteConfiguration();
+
+    ComPtr<ISWbemObject> m_adapterObject;
+    ComPtr<ISWbemObject> m_configurationObject;
+    CBstr m_name;
+    CBstr m_netConnectionId;
+    VARIANT_BOOL m_ipEnabled = VARIANT_TRUE;
+    VARIANT_BOOL m_isDhcp = VARIANT_FALSE;
+    std::array<ComPtr<CAddressList>, kAddressKinds> m_lists;
 };
 
 } // namespace Varquel

@@ -1,4 +1,6 @@
 #include "adapters/NetAdaptersList.h"
+#include <algorithm>
+#include "wmi/WmiQuery.h"
 
 namespace Varquel {
 
@@ -17,23 +19,115 @@ constexpr InterfaceEntry kInterfaces[] = {
 std::span<const InterfaceEntry> CNetAdaptersList::Interfaces() const noexcept { return kInterfaces; }
 
 STDMETHODIMP CNetAdaptersList::get_Count(long *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = static_cast<long>(m_adapters.size());
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetAdaptersList::NetAdapterPropertyGetAt(long nIndex, INetAdapterProperty **Param) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(Param, [&] {
+        if (nIndex >= 0 && static_cast<size_t>(nIndex) < m_adapters.size()) {
+            ComPtr<INetAdapterProperty> adapter(m_adapters[static_cast<size_t>(nIndex)].Get());
+            *Param = adapter.Detach();
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetAdaptersList::Apply() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (!m_detected) {
+            // The list holds stored adapters: they give their settings to the
+            // machine's adapters of the same Name, then go.
+            std::vector<ComPtr<CNetAdapterProperty>> stored;
+            stored.swap(m_adapters);
+            m_withoutSettings.clear();
+            Detect();
+            TakeStoredSettings(std::move(stored));
+        }
+        for (const auto& adapter : m_adapters) {
+            if (!HoldsNoSettings(adapter.Get())) adapter->Apply();
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetAdaptersList::GetCurrent() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        Detect();
+        for (const auto& adapter : m_adapters) {
+            if (adapter->GetCurrent() != S_OK) continue;
+            // It now holds the machine's own settings, which are safe to apply.
+            std::erase(m_withoutSettings, adapter.Get());
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetAdaptersList::DetectAdapters() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        Detect();
+        return S_OK;
+    });
+}
+
+ComPtr<CNetAdapterProperty> CNetAdaptersList::AppendNewAdapter() {
+    ComPtr<CNetAdapterProperty> adapter =
+        CreateServerObject<CNetAdapterProperty, INetAdapterProperty>(CLSID_CNetAdapterProperty);
+    m_adapters.push_back(adapter);
+    return adapter;
+}
+
+void CNetAdaptersList::CopyFrom(const CNetAdaptersList& other) {
+    if (&other == this) return;
+    m_detected = other.m_detected;
+    for (const auto& source : other.m_adapters) {
+        ComPtr<CNetAdapterProperty> adapter = AppendNewAdapter();
+        adapter->CopyFrom(*source.Get());
+        if (other.HoldsNoSettings(source.Get())) m_withoutSettings.push_back(adapter.Get());
+    }
+}
+
+void CNetAdaptersList::Detect() {
+    if (m_detected) return;
+    // Set first: a detection cut short still fixes the list, so no machine
+    // adapter is ever appended twice.
+    m_detected = true;
+    CWmiQuery query(L"SELECT * FROM Win32_NetworkAdapter");
+    while (ComPtr<ISWbemObject> object = query.Next()) {
+        ComPtr<CNetAdapterProperty> adapter;
+        try {
+            adapter = CreateServerObject<CNetAdapterProperty, INetAdapterProperty>(CLSID_CNetAdapterProperty);
+        } catch (const CComError&) {
+            continue;  // an adapter that cannot be made is skipped
+        }
+        adapter->AttachToAdapter(object.Get());
+        // Only adapters that carry a network connection with IP are configured.
+        BSTR connection = adapter->NetConnectionID();
+        if (connection && SysStringLen(connection) > 0 && adapter->IPEnabled()) m_adapters.push_back(adapter);
+    }
+}
+
+void CNetAdaptersList::TakeStoredSettings(std::vector<ComPtr<CNetAdapterProperty>> stored) {
+    m_withoutSettings.reserve(m_adapters.size());
+    for (const auto& adapter : m_adapters) {
+        // Names are compared case-sensitively; each stored adapter serves once,
+        // the first one of a Name going to the first machine adapter of it.
+        auto match = std::find_if(stored.begin(), stored.end(), [&](const ComPtr<CNetAdapterProperty>& candidate) {
+            return VarBstrCmp(adapter->Name(), candidate->Name(), LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
+        });
+        if (match == stored.end()) {
+            m_withoutSettings.push_back(adapter.Get());
+            continue;
+        }
+        adapter->TakeSettingsFrom(*match->Get());
+        stored.erase(match);
+    }
+}
+
+bool CNetAdaptersList::HoldsNoSettings(const CNetAdapterProperty* adapter) const noexcept {
+    return std::find(m_withoutSettings.begin(), m_withoutSettings.end(), adapter) != m_withoutSettings.end();
 }
 
 } // namespace Varquel

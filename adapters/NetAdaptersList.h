@@ -2,6 +2,8 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
+#include <vector>
+#include "adapters/NetAdapterProperty.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -23,8 +25,28 @@ public:
     STDMETHODIMP GetCurrent() override;
     STDMETHODIMP DetectAdapters() override;
 
+    // In-process operations (profile, profile duplicate, profile store).
+    const std::vector<ComPtr<CNetAdapterProperty>>& Adapters() const noexcept { return m_adapters; }
+    // A new detached adapter, created through COM and appended.
+    ComPtr<CNetAdapterProperty> AppendNewAdapter();
+    void CopyFrom(const CNetAdaptersList& other);
+    bool Detected() const noexcept { return m_detected; }
+
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
+
+private:
+    void Detect();
+    void TakeStoredSettings(std::vector<ComPtr<CNetAdapterProperty>> stored);
+    bool HoldsNoSettings(const CNetAdapterProperty* adapter) const noexcept;
+
+    std::vector<ComPtr<CNetAdapterProperty>> m_adapters;
+    bool m_detected = false;
+    // Machine adapters that a stored profile had no settings for: applying
+    // them would write detection's defaults (static, no addresses) over a
+    // working connection, so Apply leaves them alone until GetCurrent has
+    // read their real settings.
+    std::vector<const CNetAdapterProperty*> m_withoutSettings;
 };
 
 } // namespace Varquel
