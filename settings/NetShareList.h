@@ -1,4 +1,6 @@
 #pragma once
+#include "adapters/StringArray.h"
+#include "com/Bstr.h"
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
@@ -29,6 +31,14 @@ public:
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
+
+private:
+    void AppendShare(CBstr&& name, CBstr&& path);
+    static HRESULT EntryAt(const CStringArray& entries, long index, BSTR* out) noexcept;
+
+    // Parallel: entry i of each is one share; either may be null.
+    CStringArray m_names;
+    CStringArray m_paths;
 };
 
 } // namespace Varquel

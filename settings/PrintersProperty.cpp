@@ -1,4 +1,9 @@
 #include "settings/PrintersProperty.h"
+#include <string>
+#include "settings/WqlStringLiteral.h"
+#include "wmi/WmiMethodCall.h"
+#include "wmi/WmiPropertySet.h"
+#include "wmi/WmiQuery.h"
 
 namespace Varquel {
 
@@ -12,52 +17,161 @@ constexpr InterfaceEntry kInterfaces[] = {
     {&IID_IProvideClassInfo, &CastTo<CPrintersProperty, IProvideClassInfo, IProvideClassInfo2>},
     {&CPrintersProperty::kImplIid, &CastTo<CPrintersProperty, CPrintersProperty>},
 };
+
+// Case-sensitive and locale-aware; a null name equals an empty one.
+bool NamesMatch(BSTR left, BSTR right) noexcept {
+    return VarBstrCmp(left, right, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
+}
 } // namespace
 
 std::span<const InterfaceEntry> CPrintersProperty::Interfaces() const noexcept { return kInterfaces; }
 
+void CPrintersProperty::CopyStateFrom(const CPrintersProperty& other) {
+    // Everything that can fail is copied first, so a failure leaves this
+    // object as it was.
+    CStringArray names;
+    names.CopyFrom(other.m_names);
+    CBstr deviceId = CBstr::CopyWhole(other.m_defaultDeviceId.Get());
+    std::vector<ComPtr<ISWbemObject>> printers(other.m_printers);
+
+    m_names = std::move(names);
+    m_defaultIndex = other.m_defaultIndex;
+    m_printerNumber = other.m_printerNumber;
+    m_defaultDeviceId = std::move(deviceId);
+    m_printers.swap(printers);
+}
+
 STDMETHODIMP CPrintersProperty::get_PrintersCount(long *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = m_names.Count();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::get_PrinterNumber(long *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = m_printerNumber;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::put_PrinterNumber(long newVal) {
-    return E_NOTIMPL;
+    m_printerNumber = newVal;  // checked when Name reads it
+    return S_OK;
 }
 
 STDMETHODIMP CPrintersProperty::get_Name(BSTR *pVal) {
-    return E_NOTIMPL;
+    if (!pVal) return S_OK;
+    return ComBoundaryOut(pVal, [&] {
+        // A cursor outside the list reads as a null name.
+        if (m_names.InRange(m_printerNumber)) *pVal = CBstr::CopyWhole(m_names.At(m_printerNumber)).Detach();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::get_Default(long *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = m_defaultIndex;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::put_Default(long newVal) {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (!m_names.InRange(newVal)) return S_OK;
+        m_defaultDeviceId = CBstr::CopyWhole(m_names.At(newVal));
+        m_defaultIndex = newVal;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::GetCurrent() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (!m_detected) DetectPrinters();
+        // No default found leaves an empty DeviceID, which Apply skips.
+        CBstr deviceId = CBstr::Empty();
+        m_defaultIndex = -1;
+        m_defaultDeviceId = std::move(deviceId);
+        for (LONG i = 0; i < PrinterObjectCount(); ++i) {
+            CWmiPropertySet properties(m_printers[static_cast<size_t>(i)].Get());
+            if (!properties.IsValid()) continue;
+            CVariant isDefault;
+            if (FAILED(properties.ReadProperty(L"Default", isDefault))) continue;
+            if (isDefault.Type() != VT_BOOL || V_BOOL(isDefault.Get()) != VARIANT_TRUE) continue;
+            if (m_names.InRange(i)) m_defaultDeviceId = CBstr::CopyWhole(m_names.At(i));
+            m_defaultIndex = i;
+            break;
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::Apply() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (m_defaultIndex >= 0 && m_defaultIndex < PrinterObjectCount()) {
+            // Only a duplicate gets here undetected: its printer objects may
+            // no longer be the machine's.
+            if (!m_detected) DetectPrinters();
+            // That detection may have left fewer printers than the index.
+            if (m_defaultIndex < PrinterObjectCount())
+                ExecMethodNoParams(m_printers[static_cast<size_t>(m_defaultIndex)].Get(), L"SetDefaultPrinter");
+            return S_OK;
+        }
+        // No detected printer is chosen: find the stored one by DeviceID.
+        CBstr empty = CBstr::Empty();
+        if (NamesMatch(m_defaultDeviceId.Get(), empty.Get())) return S_OK;
+        const std::wstring wql = L"SELECT * FROM Win32_Printer WHERE DeviceID = " +
+                                 WqlStringLiteral(m_defaultDeviceId.Get(), m_defaultDeviceId.Length());
+        CWmiQuery query(wql.c_str());
+        if (ComPtr<ISWbemObject> printer = query.Next()) ExecMethodNoParams(printer.Get(), L"SetDefaultPrinter");
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::DetectPrinters() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        m_names.RemoveAll();
+        m_printers.clear();
+        CWmiQuery query(L"SELECT * FROM Win32_Printer");
+        while (ComPtr<ISWbemObject> printer = query.Next()) {
+            CWmiPropertySet properties(printer.Get());
+            m_printers.push_back(printer);
+            try {
+                m_names.Append(properties.GetString(L"DeviceID"));
+            } catch (...) {
+                m_printers.pop_back();  // the two arrays stay parallel
+                throw;
+            }
+        }
+        // The last printer whose name matches is the default.
+        for (LONG i = 0; i < m_names.Count(); ++i)
+            if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) m_defaultIndex = i;
+        m_detected = true;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::SetDefault(BSTR DeviceID) {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (DeviceID != m_defaultDeviceId.Get()) m_defaultDeviceId = CBstr::CopyToNul(DeviceID);
+        if (!m_detected) return S_OK;
+        // The first printer whose name matches is the default.
+        for (LONG i = 0; i < m_names.Count(); ++i) {
+            if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) {
+                m_defaultIndex = i;
+                break;
+            }
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CPrintersProperty::GetDefault(BSTR *DeviceID) {
-    return E_NOTIMPL;
+    if (!DeviceID) return S_OK;
+    return ComBoundaryOut(DeviceID, [&] {
+        m_defaultDeviceId.CopyTo(DeviceID);
+        return S_OK;
+    });
 }
 
 } // namespace Varquel

@@ -1,4 +1,8 @@
 #pragma once
+#include <wbemdisp.h>
+#include <vector>
+#include "adapters/StringArray.h"
+#include "com/Bstr.h"
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
@@ -16,6 +20,13 @@ public:
 
     VARQUEL_IUNKNOWN
 
+    // The stored default DeviceID (null when no default was ever set).
+    BSTR DefaultDeviceId() const noexcept { return m_defaultDeviceId.Get(); }
+    // The duplicate of a profile's printers part: names, default index,
+    // PrinterNumber, default DeviceID and the same printer objects; the copy
+    // stays not detected, so its first GetCurrent or Apply detects again.
+    void CopyStateFrom(const CPrintersProperty& other);
+
     // IPrintersProperty
     STDMETHODIMP get_PrintersCount(long *pVal) override;
     STDMETHODIMP get_PrinterNumber(long *pVal) override;
@@ -31,6 +42,20 @@ public:
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
+
+private:
+    LONG PrinterObjectCount() const noexcept { return static_cast<LONG>(m_printers.size()); }
+
+    // Parallel: the DeviceID (null when unreadable) and the Win32_Printer
+    // instance of each detected printer, in detection order.
+    CStringArray m_names;
+    std::vector<ComPtr<ISWbemObject>> m_printers;
+    LONG m_printerNumber = 0;
+    bool m_detected = false;
+    // The default index and DeviceID describe one choice; SetDefault before
+    // detection knows only the DeviceID.
+    LONG m_defaultIndex = -1;
+    CBstr m_defaultDeviceId;
 };
 
 } // namespace Varquel

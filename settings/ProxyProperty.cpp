@@ -1,4 +1,7 @@
 #include "settings/ProxyProperty.h"
+#include "wmi/WmiMethodCall.h"
+#include "wmi/WmiPropertySet.h"
+#include "wmi/WmiQuery.h"
 
 namespace Varquel {
 
@@ -12,104 +15,97 @@ constexpr InterfaceEntry kInterfaces[] = {
     {&IID_IProvideClassInfo, &CastTo<CProxyProperty, IProvideClassInfo, IProvideClassInfo2>},
     {&CProxyProperty::kImplIid, &CastTo<CProxyProperty, CProxyProperty>},
 };
+
+constexpr wchar_t kProxyQuery[] = L"SELECT * FROM Win32_Proxy";
 } // namespace
 
 std::span<const InterfaceEntry> CProxyProperty::Interfaces() const noexcept { return kInterfaces; }
 
+HRESULT CProxyProperty::FinalConstruct() {
+    // Every text starts empty, not null.
+    for (CBstr* field : {&m_httpServer, &m_httpPort, &m_secureServer, &m_securePort, &m_ftpServer, &m_ftpPort,
+                         &m_gopherServer, &m_gopherPort, &m_socksServer, &m_socksPort})
+        *field = CBstr::Empty();
+    return S_OK;
+}
+
+// A null out pointer is answered with success and nothing written.
+HRESULT CProxyProperty::GetText(const CBstr& field, BSTR* pVal) noexcept {
+    if (!pVal) return S_OK;
+    return ComBoundaryOut(pVal, [&] {
+        field.CopyTo(pVal);
+        return S_OK;
+    });
+}
+
+HRESULT CProxyProperty::PutText(CBstr& field, BSTR newVal) noexcept {
+    return ComBoundary([&] {
+        if (newVal != field.Get()) field = CBstr::CopyToNul(newVal);
+        return S_OK;
+    });
+}
+
 STDMETHODIMP CProxyProperty::GetCurrent() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        CWmiQuery query(kProxyQuery);
+        ComPtr<ISWbemObject> proxy = query.Next();
+        if (!proxy) return S_OK;
+        CWmiPropertySet properties(proxy.Get());
+        CBstr server = properties.GetString(L"ProxyServer");
+        CBstr port = properties.GetString(L"ProxyPortNumber");
+        // Without a port the machine has no usable proxy to report: keep
+        // what the client has.
+        if (port.IsNull() || port.Length() == 0) return S_OK;
+        m_httpPort = std::move(port);
+        m_httpServer = std::move(server);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CProxyProperty::Apply() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        CWmiQuery query(kProxyQuery);
+        ComPtr<ISWbemObject> proxy = query.Next();
+        if (!proxy) return S_OK;
+        CWmiMethodCall call(proxy.Get(), L"SetProxySetting");
+        call.SetParameter(L"ProxyServer", m_httpServer.Get());
+        call.SetParameter(L"ProxyPortNumber", m_httpPort.Get());
+        call.Execute();  // the machine's answer is not reported to the client
+        return S_OK;
+    });
 }
 
-STDMETHODIMP CProxyProperty::get_HTTPServer(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_HTTPServer(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_HTTPPort(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_HTTPPort(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_SecureServer(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_SecureServer(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_SecurePort(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_SecurePort(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_FTPServer(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_FTPServer(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_FTPPort(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_FTPPort(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_GopherServer(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_GopherServer(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_GopherPort(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_GopherPort(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_SocksServer(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_SocksServer(BSTR newVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::get_SocksPort(BSTR *pVal) {
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CProxyProperty::put_SocksPort(BSTR newVal) {
-    return E_NOTIMPL;
-}
+STDMETHODIMP CProxyProperty::get_HTTPServer(BSTR *pVal) { return GetText(m_httpServer, pVal); }
+STDMETHODIMP CProxyProperty::put_HTTPServer(BSTR newVal) { return PutText(m_httpServer, newVal); }
+STDMETHODIMP CProxyProperty::get_HTTPPort(BSTR *pVal) { return GetText(m_httpPort, pVal); }
+STDMETHODIMP CProxyProperty::put_HTTPPort(BSTR newVal) { return PutText(m_httpPort, newVal); }
+STDMETHODIMP CProxyProperty::get_SecureServer(BSTR *pVal) { return GetText(m_secureServer, pVal); }
+STDMETHODIMP CProxyProperty::put_SecureServer(BSTR newVal) { return PutText(m_secureServer, newVal); }
+STDMETHODIMP CProxyProperty::get_SecurePort(BSTR *pVal) { return GetText(m_securePort, pVal); }
+STDMETHODIMP CProxyProperty::put_SecurePort(BSTR newVal) { return PutText(m_securePort, newVal); }
+STDMETHODIMP CProxyProperty::get_FTPServer(BSTR *pVal) { return GetText(m_ftpServer, pVal); }
+STDMETHODIMP CProxyProperty::put_FTPServer(BSTR newVal) { return PutText(m_ftpServer, newVal); }
+STDMETHODIMP CProxyProperty::get_FTPPort(BSTR *pVal) { return GetText(m_ftpPort, pVal); }
+STDMETHODIMP CProxyProperty::put_FTPPort(BSTR newVal) { return PutText(m_ftpPort, newVal); }
+STDMETHODIMP CProxyProperty::get_GopherServer(BSTR *pVal) { return GetText(m_gopherServer, pVal); }
+STDMETHODIMP CProxyProperty::put_GopherServer(BSTR newVal) { return PutText(m_gopherServer, newVal); }
+STDMETHODIMP CProxyProperty::get_GopherPort(BSTR *pVal) { return GetText(m_gopherPort, pVal); }
+STDMETHODIMP CProxyProperty::put_GopherPort(BSTR newVal) { return PutText(m_gopherPort, newVal); }
+STDMETHODIMP CProxyProperty::get_SocksServer(BSTR *pVal) { return GetText(m_socksServer, pVal); }
+STDMETHODIMP CProxyProperty::put_SocksServer(BSTR newVal) { return PutText(m_socksServer, newVal); }
+STDMETHODIMP CProxyProperty::get_SocksPort(BSTR *pVal) { return GetText(m_socksPort, pVal); }
+STDMETHODIMP CProxyProperty::put_SocksPort(BSTR newVal) { return PutText(m_socksPort, newVal); }
 
 STDMETHODIMP CProxyProperty::get_IsUseOneProxy(VARIANT_BOOL *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = m_isUseOneProxy;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CProxyProperty::put_IsUseOneProxy(VARIANT_BOOL newVal) {
-    return E_NOTIMPL;
+    m_isUseOneProxy = newVal;  // kept as given, not normalised
+    return S_OK;
 }
 
 } // namespace Varquel

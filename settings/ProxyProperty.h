@@ -1,4 +1,5 @@
 #pragma once
+#include "com/Bstr.h"
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
@@ -15,6 +16,8 @@ public:
     static const IID kImplIid;
 
     VARQUEL_IUNKNOWN
+
+    HRESULT FinalConstruct() override;
 
     // IProxyProperty
     STDMETHODIMP GetCurrent() override;
@@ -44,6 +47,24 @@ public:
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
+
+private:
+    static HRESULT GetText(const CBstr& field, BSTR* pVal) noexcept;
+    static HRESULT PutText(CBstr& field, BSTR newVal) noexcept;
+
+    // Only the HTTP pair is exchanged with the machine; the other texts and
+    // IsUseOneProxy are kept for the client.
+    CBstr m_httpServer;
+    CBstr m_httpPort;
+    CBstr m_secureServer;
+    CBstr m_securePort;
+    CBstr m_ftpServer;
+    CBstr m_ftpPort;
+    CBstr m_gopherServer;
+    CBstr m_gopherPort;
+    CBstr m_socksServer;
+    CBstr m_socksPort;
+    VARIANT_BOOL m_isUseOneProxy = VARIANT_TRUE;
 };
 
 } // namespace Varquel
