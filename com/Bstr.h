@@ -42,6 +42,7 @@ public:
 
     BSTR Get() const noexcept { return m_str; }
     bool IsNull() const noexcept { return m_str == nullptr; }
+    bool IsEmpty() const noexcept { return SysStringLen(m_str) == 0; }  // null or no characters
     UINT Length() const noexcept { return SysStringLen(m_str); }
     BSTR Detach() noexcept { return std::exchange(m_str, nullptr); }
     void Reset(BSTR value = nullptr) noexcept {

@@ -8,18 +8,17 @@ namespace {
 
 struct CachedClassInfo {
     CLSID clsid;
-    ITypeInfo* info;  // owned; released at unload
+    Microsoft::WRL::ComPtr<ITypeInfo> info;  // released at unload
 };
 constexpr int kMaxClasses = 8;
-CachedClassInfo g_cache[kMaxClasses] = {};
+// The locale the type library declares, under which its registration is
+// recorded. A lookup for locale 0 does not fall back to it on every platform.
+constexpr LCID kLibraryLocale = 0x409;
+CachedClassInfo g_cache[kMaxClasses];
 int g_cached = 0;
 
 void ReleaseClassInfoCache() {
-    for (int i = 0; i < g_cached; ++i) {
-        Microsoft::WRL::ComPtr<ITypeInfo> owned;
-        owned.Attach(g_cache[i].info);
-        g_cache[i].info = nullptr;
-    }
+    for (int i = 0; i < g_cached; ++i) g_cache[i].info.Reset();
     g_cached = 0;
 }
 
@@ -30,14 +29,12 @@ HRESULT GetClassTypeInfo(REFCLSID clsid, ITypeInfo** ppTI) noexcept {
     *ppTI = nullptr;
     Module::CLockGuard guard;
     for (int i = 0; i < g_cached; ++i) {
-        if (IsEqualCLSID(g_cache[i].clsid, clsid)) {
-            *ppTI = g_cache[i].info;
-            (*ppTI)->AddRef();
-            return S_OK;
-        }
+        if (IsEqualCLSID(g_cache[i].clsid, clsid)) return g_cache[i].info.CopyTo(ppTI);
     }
     Microsoft::WRL::ComPtr<ITypeLib> library;
     HRESULT hr = LoadRegTypeLib(LIBID_Varquel, 1, 0, 0, &library);
+    if (hr == TYPE_E_LIBNOTREGISTERED && SUCCEEDED(LoadRegTypeLib(LIBID_Varquel, 1, 0, kLibraryLocale, &library)))
+        hr = S_OK;
     if (FAILED(hr)) return hr;
     Microsoft::WRL::ComPtr<ITypeInfo> info;
     hr = library->GetTypeInfoOfGuid(clsid, &info);
@@ -45,8 +42,7 @@ HRESULT GetClassTypeInfo(REFCLSID clsid, ITypeInfo** ppTI) noexcept {
     if (g_cached < kMaxClasses) {
         if (g_cached == 0) Module::AtShutdown(&ReleaseClassInfoCache);
         g_cache[g_cached].clsid = clsid;
-        g_cache[g_cached].info = info.Get();
-        info->AddRef();
+        g_cache[g_cached].info = info;
         ++g_cached;
     }
     *ppTI = info.Detach();

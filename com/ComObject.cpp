@@ -19,7 +19,9 @@ HRESULT CComObjectRoot::InternalQueryInterface(REFIID riid, void** ppv) noexcept
         }
     }
     if (!*ppv) return E_NOINTERFACE;
-    InternalAddRef();
+    // The pointer handed out is released through its own Release, which goes
+    // to the outer object when aggregated: count it there too.
+    OuterAddRef();
     return S_OK;
 }
 

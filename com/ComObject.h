@@ -13,6 +13,15 @@ using Microsoft::WRL::ComPtr;
 
 class CComObjectRoot;
 
+// Takes over a reference the caller already owns. (ComPtr::Attach of this
+// toolchain adds a reference of its own, so it cannot serve for that.)
+template <class T>
+ComPtr<T> Adopt(T* owned) noexcept {
+    ComPtr<T> holder;
+    *holder.GetAddressOf() = owned;
+    return holder;
+}
+
 // One row of a class's QueryInterface table.
 struct InterfaceEntry {
     const IID* iid;

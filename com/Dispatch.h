@@ -1,13 +1,80 @@
 #pragma once
 #include <windows.h>
 #include <oaidl.h>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include "Varquel_h.h"
 
 namespace Varquel::Dispatch {
 
-// The constant description of one dual interface: its name table, members,
-// argument limit and named-argument rule. Defined with the dispatch tables.
-struct InterfaceTable;
+// One name that GetIDsOfNames knows: a member's name (also in its "get_" and
+// "put_" forms) mapping to the member's DISPID, or a parameter's name mapping
+// to its position.
+struct NameEntry {
+    std::wstring_view name;
+    DISPID id;
+};
+
+enum class MemberKind : std::uint8_t { Method, PropertyGet, PropertyPut };
+
+// An argument after conversion, as the member receives it. Interface
+// arguments hold the pointer queried for the parameter's own interface.
+union ArgValue {
+    LONG i4;
+    BSTR bstr;
+    VARIANT_BOOL boolean;
+    void* itf;
+};
+
+// Calls one member through the interface's own vtable with converted
+// arguments (in parameter order) and stores its result, if it has one and
+// succeeded, in `result` (which may be null).
+using Thunk = HRESULT (*)(IDispatch* self, const ArgValue* args, VARIANT* result) noexcept;
+
+constexpr int kMaxInputs = 2;   // parameters of a member that take an argument
+constexpr UINT kMaxArgs = 2;    // arguments any interface accepts (InterfaceTable::maxArgs)
+
+struct ParamType {
+    VARTYPE vt;                // VT_I4, VT_BSTR, VT_BOOL or VT_DISPATCH
+    const IID& (*iid)();       // for VT_DISPATCH: the interface the argument is queried for
+};
+
+struct MemberEntry {
+    DISPID id;
+    MemberKind kind;
+    std::uint8_t inputs;       // parameters that take an argument
+    bool hasResult;            // an [out, retval] parameter follows the inputs
+    ParamType params[kMaxInputs];
+    Thunk thunk;
+};
+
+// How Invoke treats named arguments on an interface.
+enum class NamedArgs : std::uint8_t {
+    ByPosition,  // a named DISPID is the position of the parameter it supplies
+    Ignored,     // every argument is taken by position
+    Refused,     // DISP_E_NONAMEDARGS, except a single DISPID_PROPERTYPUT
+};
+
+// The constant description of one dual interface.
+struct InterfaceTable {
+    std::span<const NameEntry> names;
+    std::span<const MemberEntry> members;      // member order; a getter precedes its setter
+    std::span<const std::int8_t> memberIndex;  // DISPID -> first member with it, -1 for none
+    UINT maxArgs;                              // most parameters of any member, retval counted
+    NamedArgs namedArgs;
+};
+
+// The tables of the eight interfaces, defined with the tables themselves.
 template <class Itf> const InterfaceTable& TableOf() noexcept;
+template <> const InterfaceTable& TableOf<IAddressList>() noexcept;
+template <> const InterfaceTable& TableOf<INetAdapterProperty>() noexcept;
+template <> const InterfaceTable& TableOf<INetAdaptersList>() noexcept;
+template <> const InterfaceTable& TableOf<IPrintersProperty>() noexcept;
+template <> const InterfaceTable& TableOf<IProxyProperty>() noexcept;
+template <> const InterfaceTable& TableOf<INetShareList>() noexcept;
+template <> const InterfaceTable& TableOf<INetProfile>() noexcept;
+template <> const InterfaceTable& TableOf<INetProfilesList>() noexcept;
 
 HRESULT GetTypeInfoCount(REFIID iid, UINT* pctinfo) noexcept;
 HRESULT GetTypeInfo(REFIID iid, UINT iTInfo, ITypeInfo** ppTInfo) noexcept;

@@ -1,0 +1,178 @@
+#pragma once
+// Builds a dispatch table row from a pointer to an interface member: the
+// parameter and result types are deduced from the member's signature, and the
+// thunk calls the member through the interface's vtable.
+#include <windows.h>
+#include <oleauto.h>
+#include <cstddef>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include "com/Bstr.h"
+#include "com/Dispatch.h"
+
+namespace Varquel::Dispatch {
+namespace Detail {
+
+template <class I>
+const IID& IidOf() {
+    return __uuidof(I);
+}
+
+template <class I>
+concept DualInterface = std::is_base_of_v<IDispatch, I>;
+
+// Parameters that take an argument.
+template <class T>
+struct InParam;
+
+template <>
+struct InParam<LONG> {
+    static constexpr ParamType kType{VT_I4, nullptr};
+    static LONG From(const ArgValue& value) noexcept { return value.i4; }
+};
+
+template <>
+struct InParam<BSTR> {
+    static constexpr ParamType kType{VT_BSTR, nullptr};
+    static BSTR From(const ArgValue& value) noexcept { return value.bstr; }
+};
+
+template <>
+struct InParam<VARIANT_BOOL> {
+    static constexpr ParamType kType{VT_BOOL, nullptr};
+    static VARIANT_BOOL From(const ArgValue& value) noexcept { return value.boolean; }
+};
+
+template <DualInterface I>
+struct InParam<I*> {
+    static constexpr ParamType kType{VT_DISPATCH, &IidOf<I>};
+    static I* From(const ArgValue& value) noexcept { return static_cast<I*>(value.itf); }
+};
+
+// Results: stored in the caller's VARIANT, which takes over strings and
+// interface references, or released when nobody takes them.
+template <class T>
+struct Result {
+    static constexpr bool kIsResult = false;
+};
+
+template <>
+struct Result<LONG> {
+    static constexpr bool kIsResult = true;
+    static void Store(VARIANT* out, LONG value) noexcept {
+        V_VT(out) = VT_I4;
+        V_I4(out) = value;
+    }
+    static void Discard(LONG) noexcept {}
+};
+
+template <>
+struct Result<VARIANT_BOOL> {
+    static constexpr bool kIsResult = true;
+    static void Store(VARIANT* out, VARIANT_BOOL value) noexcept {
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = value;
+    }
+    static void Discard(VARIANT_BOOL) noexcept {}
+};
+
+template <>
+struct Result<BSTR> {
+    static constexpr bool kIsResult = true;
+    static void Store(VARIANT* out, BSTR value) noexcept {
+        V_VT(out) = VT_BSTR;
+        V_BSTR(out) = value;
+    }
+    static void Discard(BSTR value) noexcept { CBstr().Reset(value); }
+};
+
+template <DualInterface I>
+struct Result<I*> {
+    static constexpr bool kIsResult = true;
+    static void Store(VARIANT* out, I* value) noexcept {
+        V_VT(out) = VT_DISPATCH;
+        V_DISPATCH(out) = value;
+    }
+    // A bare Release: this toolchain's ComPtr::Attach adds a reference of
+    // its own, so it cannot adopt one.
+    static void Discard(I* value) noexcept {
+        if (value) value->Release();
+    }
+};
+
+template <class T>
+constexpr bool IsResultPointer() {
+    if constexpr (std::is_pointer_v<T>)
+        return Result<std::remove_pointer_t<T>>::kIsResult;
+    else
+        return false;
+}
+
+template <class F>
+struct Signature;
+
+template <class Itf, class... Params>
+struct Signature<HRESULT (Itf::*)(Params...)> {
+    using Interface = Itf;
+    using ParamList = std::tuple<Params...>;
+    static constexpr std::size_t kCount = sizeof...(Params);
+};
+
+template <auto Fn>
+struct Member {
+    using Sig = Signature<decltype(Fn)>;
+    using Itf = typename Sig::Interface;
+    template <std::size_t I>
+    using Param = std::tuple_element_t<I, typename Sig::ParamList>;
+
+    static constexpr bool kHasResult = [] {
+        if constexpr (Sig::kCount == 0)
+            return false;
+        else
+            return IsResultPointer<Param<Sig::kCount - 1>>();
+    }();
+    static constexpr std::size_t kInputs = Sig::kCount - (kHasResult ? 1 : 0);
+    static_assert(kInputs <= kMaxInputs, "a member with more parameters than the engine carries");
+
+    template <std::size_t... I>
+    static HRESULT CallWith(Itf* self, [[maybe_unused]] const ArgValue* args, [[maybe_unused]] VARIANT* result,
+                            std::index_sequence<I...>) noexcept {
+        if constexpr (kHasResult) {
+            using Out = std::remove_pointer_t<Param<Sig::kCount - 1>>;
+            Out out{};
+            HRESULT hr = (self->*Fn)(InParam<Param<I>>::From(args[I])..., &out);
+            if (SUCCEEDED(hr) && result)
+                Result<Out>::Store(result, out);
+            else
+                Result<Out>::Discard(out);
+            return hr;
+        } else {
+            return (self->*Fn)(InParam<Param<I>>::From(args[I])...);
+        }
+    }
+
+    static HRESULT Call(IDispatch* self, const ArgValue* args, VARIANT* result) noexcept {
+        return CallWith(static_cast<Itf*>(self), args, result, std::make_index_sequence<kInputs>{});
+    }
+
+    template <std::size_t... I>
+    static constexpr MemberEntry Make(DISPID id, MemberKind kind, std::index_sequence<I...>) {
+        return MemberEntry{id, kind, static_cast<std::uint8_t>(kInputs), kHasResult,
+                           {InParam<Param<I>>::kType...}, &Call};
+    }
+};
+
+} // namespace Detail
+
+// One row of an interface's member table. A getter has only its result, a
+// setter only its value: anything else fails to compile.
+template <auto Fn>
+consteval MemberEntry MemberOf(DISPID id, MemberKind kind) {
+    using M = Detail::Member<Fn>;
+    if (kind == MemberKind::PropertyGet && (M::kInputs != 0 || !M::kHasResult)) throw "not a getter";
+    if (kind == MemberKind::PropertyPut && (M::kInputs != 1 || M::kHasResult)) throw "not a setter";
+    return M::Make(id, kind, std::make_index_sequence<M::kInputs>{});
+}
+
+} // namespace Varquel::Dispatch

@@ -1,0 +1,150 @@
+// IProvideClassInfo(2): the coclass description from the registered type
+// library, cached per class for the life of the module. Registers and
+// unregisters the type library, so it runs alone with HKCR.
+#include <gtest/gtest.h>
+#include "com/Module.h"
+#include "Varquel_h.h"
+#include "tests/dispatch/DispatchTestSupport.h"
+
+namespace {
+
+using namespace DispatchTest;
+
+struct ClassCase {
+    const char* name;
+    const CLSID* clsid;
+    const IID* iid;
+    const IID* source;  // null: no event interface
+};
+const ClassCase kClasses[] = {
+    {"CAddressList", &CLSID_CAddressList, &IID_IAddressList, nullptr},
+    {"CNetAdapterProperty", &CLSID_CNetAdapterProperty, &IID_INetAdapterProperty, nullptr},
+    {"CNetAdaptersList", &CLSID_CNetAdaptersList, &IID_INetAdaptersList, nullptr},
+    {"CPrintersProperty", &CLSID_CPrintersProperty, &IID_IPrintersProperty, nullptr},
+    {"CProxyProperty", &CLSID_CProxyProperty, &IID_IProxyProperty, nullptr},
+    {"CNetShareList", &CLSID_CNetShareList, &IID_INetShareList, nullptr},
+    {"CNetProfile", &CLSID_CNetProfile, &IID_INetProfile, &DIID__INetProfileEvents},
+    {"CNetProfilesList", &CLSID_CNetProfilesList, &IID_INetProfilesList, &DIID__INetProfilesListEvents},
+};
+
+ComPtr<IProvideClassInfo> ClassInfoOf(const ClassCase& c) {
+    ComPtr<IUnknown> object;
+    EXPECT_EQ(CoCreateInstance(*c.clsid, nullptr, CLSCTX_ALL, *c.iid, reinterpret_cast<void**>(object.GetAddressOf())),
+              S_OK);
+    ComPtr<IProvideClassInfo> info;
+    if (object) {
+        EXPECT_EQ(object.As(&info), S_OK) << c.name;
+    }
+    return info;
+}
+
+// The registration is recorded under the library's own locale.
+void UnregisterLibrary() {
+    UnRegisterTypeLib(LIBID_Varquel, 1, 0, 0x409, SYS_WIN64);
+    UnRegisterTypeLib(LIBID_Varquel, 1, 0, 0, SYS_WIN64);
+}
+
+HRESULT RegisterLibraryOfThisProgram() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    ComPtr<ITypeLib> library;
+    HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &library);
+    if (FAILED(hr)) return hr;
+    return RegisterTypeLib(library.Get(), path, nullptr);
+}
+
+// The implementation type flagged with `flags` (default, or default source).
+GUID ImplementedType(ITypeInfo* coclass, int flags) {
+    TYPEATTR* attr = nullptr;
+    coclass->GetTypeAttr(&attr);
+    GUID found = GUID_NULL;
+    for (UINT i = 0; i < attr->cImplTypes; ++i) {
+        INT implFlags = 0;
+        coclass->GetImplTypeFlags(i, &implFlags);
+        if ((implFlags & (IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE)) != flags) continue;
+        HREFTYPE ref = 0;
+        coclass->GetRefTypeOfImplType(i, &ref);
+        ComPtr<ITypeInfo> implemented;
+        if (SUCCEEDED(coclass->GetRefTypeInfo(ref, &implemented))) {
+            TYPEATTR* implAttr = nullptr;
+            implemented->GetTypeAttr(&implAttr);
+            found = implAttr->guid;
+            implemented->ReleaseTypeAttr(implAttr);
+        }
+    }
+    coclass->ReleaseTypeAttr(attr);
+    return found;
+}
+
+// One sequence, because the cache lives as long as the module: first the
+// failure of the lookup, then the description once registered, then the
+// cached description after the library is gone, until the module shuts down.
+TEST(ClassInfo, ComesFromTheRegisteredLibraryAndIsKeptUntilShutdown) {
+    UnregisterLibrary();
+    for (const ClassCase& c : kClasses) {
+        ComPtr<IProvideClassInfo> provider = ClassInfoOf(c);
+        ASSERT_TRUE(provider) << c.name;
+        ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+        HRESULT hr = provider->GetClassInfo(&info);
+        EXPECT_TRUE(FAILED(hr)) << c.name;
+        EXPECT_EQ(hr, TYPE_E_LIBNOTREGISTERED) << c.name << " " << std::hex << hr;
+        EXPECT_EQ(info, nullptr);
+        EXPECT_EQ(provider->GetClassInfo(nullptr), E_POINTER);
+    }
+
+    ASSERT_EQ(RegisterLibraryOfThisProgram(), S_OK);
+    for (const ClassCase& c : kClasses) {
+        ComPtr<IProvideClassInfo> provider = ClassInfoOf(c);
+        ASSERT_TRUE(provider);
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(provider->GetClassInfo(&info), S_OK) << c.name;
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+        EXPECT_EQ(attr->typekind, TKIND_COCLASS) << c.name;
+        EXPECT_TRUE(IsEqualGUID(attr->guid, *c.clsid)) << c.name;
+        info->ReleaseTypeAttr(attr);
+        EXPECT_TRUE(IsEqualGUID(ImplementedType(info.Get(), IMPLTYPEFLAG_FDEFAULT), *c.iid)) << c.name;
+        const GUID source = ImplementedType(info.Get(), IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+        EXPECT_TRUE(IsEqualGUID(source, c.source ? *c.source : GUID_NULL)) << c.name;
+
+        // The same description for a second object of the class.
+        ComPtr<ITypeInfo> again;
+        ASSERT_EQ(ClassInfoOf(c)->GetClassInfo(&again), S_OK);
+        EXPECT_EQ(again.Get(), info.Get()) << c.name;
+    }
+
+    UnregisterLibrary();
+    for (const ClassCase& c : kClasses) {
+        ComPtr<ITypeInfo> info;
+        EXPECT_EQ(ClassInfoOf(c)->GetClassInfo(&info), S_OK) << c.name << ": cached for the life of the module";
+    }
+
+    // Shutdown releases the cache: the next lookup goes to the registry again.
+    Varquel::Module::Shutdown();
+    Varquel::Module::Initialize();
+    ComPtr<ITypeInfo> info;
+    EXPECT_EQ(ClassInfoOf(kClasses[0])->GetClassInfo(&info), TYPE_E_LIBNOTREGISTERED);
+}
+
+TEST(ClassInfo, OnlyTheEventSourcesProvideClassInfo2) {
+    for (const ClassCase& c : kClasses) {
+        ComPtr<IProvideClassInfo> provider = ClassInfoOf(c);
+        ASSERT_TRUE(provider);
+        ComPtr<IProvideClassInfo2> second;
+        HRESULT hr = provider.As(&second);
+        if (!c.source) {
+            EXPECT_EQ(hr, E_NOINTERFACE) << c.name;
+            continue;
+        }
+        ASSERT_EQ(hr, S_OK) << c.name;
+        GUID guid = GUID_NULL;
+        EXPECT_EQ(second->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &guid), S_OK);
+        EXPECT_TRUE(IsEqualGUID(guid, *c.source)) << c.name;
+        guid = IID_IUnknown;
+        EXPECT_EQ(second->GetGUID(0, &guid), E_FAIL);
+        EXPECT_TRUE(IsEqualGUID(guid, GUID_NULL));
+        EXPECT_EQ(second->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, nullptr), E_POINTER);
+    }
+}
+
+} // namespace
