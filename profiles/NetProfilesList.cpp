@@ -1,4 +1,8 @@
 #include "profiles/NetProfilesList.h"
+#include <string>
+#include <utility>
+#include "profiles/ProfileStore.h"
+#include "profiles/StoreText.h"
 
 namespace Varquel {
 
@@ -18,31 +22,84 @@ constexpr InterfaceEntry kInterfaces[] = {
 std::span<const InterfaceEntry> CNetProfilesList::Interfaces() const noexcept { return kInterfaces; }
 
 STDMETHODIMP CNetProfilesList::get_Count(long *pVal) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(pVal, [&] {
+        *pVal = static_cast<long>(m_profiles.size());
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetProfilesList::NetProfileGetAt(long nIndex, INetProfile **ppNetProfile) {
-    return E_NOTIMPL;
+    return ComBoundaryOut(ppNetProfile, [&] {
+        if (InRange(nIndex)) *ppNetProfile = ComPtr<INetProfile>(m_profiles[static_cast<size_t>(nIndex)]).Detach();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetProfilesList::Add(INetProfile *pNetProfile) {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        ComPtr<CNetProfile> profile = ImplOf<CNetProfile>(pNetProfile);
+        if (!profile) return E_INVALIDARG;
+        m_profiles.push_back(std::move(profile));
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetProfilesList::Load() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        const CProfileStore store;
+        const Wexmoor::CRegistryKey profilesKey = store.OpenProfiles();
+        // Stored profiles follow the entries already in the list, in the
+        // registry's order.
+        for (Wexmoor::CRegistryKey::SubkeyIterator it = profilesKey.begin(); it != profilesKey.end(); ++it) {
+            ComPtr<CNetProfile> profile = CreateServerObject<CNetProfile, INetProfile>(CLSID_CNetProfile);
+            profile->LoadFromRegistry(it);
+            m_profiles.push_back(std::move(profile));
+        }
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetProfilesList::Save() {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        CheckStorable();
+        const CProfileStore store;
+        store.Replace([&](const Wexmoor::CRegistryKey& profilesKey) {
+            for (const ComPtr<CNetProfile>& profile : m_profiles) profile->SaveToRegistry(profilesKey);
+        });
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetProfilesList::NetProfileRemoveAt(long nIndex) {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (!InRange(nIndex)) return E_INVALIDARG;
+        // Released once the list is consistent again.
+        const ComPtr<CNetProfile> removed = std::move(m_profiles[static_cast<size_t>(nIndex)]);
+        m_profiles.erase(m_profiles.begin() + nIndex);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CNetProfilesList::NetProfileSetAt(long nIndex, INetProfile *pVal) {
-    return E_NOTIMPL;
+    return ComBoundary([&] {
+        if (!InRange(nIndex)) return E_INVALIDARG;
+        ComPtr<CNetProfile> profile = ImplOf<CNetProfile>(pVal);
+        if (!profile) return E_INVALIDARG;
+        std::swap(m_profiles[static_cast<size_t>(nIndex)], profile);
+        return S_OK;
+    });
+}
+
+void CNetProfilesList::CheckStorable() const {
+    // Profiles whose names differ only in case would share one key.
+    std::vector<std::wstring> keys;
+    keys.reserve(m_profiles.size());
+    for (const ComPtr<CNetProfile>& profile : m_profiles) {
+        std::wstring key = profile->CheckStorable();
+        for (const std::wstring& earlier : keys)
+            if (StoreText::SameKeyName(key, earlier)) ThrowComError(E_INVALIDARG);
+        keys.push_back(std::move(key));
+    }
 }
 
 } // namespace Varquel

@@ -2,6 +2,8 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
+#include <vector>
+#include "profiles/NetProfile.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -27,6 +29,16 @@ public:
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
+
+private:
+    bool InRange(long index) const noexcept {
+        return index >= 0 && static_cast<size_t>(index) < m_profiles.size();
+    }
+    // Refuses, before the store is touched, what the store could not hold.
+    void CheckStorable() const;
+
+    // Only this server's profiles: the store reaches into their state.
+    std::vector<ComPtr<CNetProfile>> m_profiles;
 };
 
 } // namespace Varquel

@@ -1,0 +1,162 @@
+// A profile captured from a simulated machine, saved, loaded into a new list
+// and applied to a changed machine, which must end up as it was captured.
+#include "tests/profiles/StoreFixture.h"
+#include <memory>
+#include "simulator/SimulatedMachine.h"
+
+namespace ProfilesTest {
+namespace {
+
+using Json = VarquelSim::CMachine::Json;
+
+// The office as captured: "Eth" static, "Wifi" on DHCP, printer "A" default.
+const char* const kOffice = R"json({
+  "Win32_NetworkAdapter": [
+    { "Name": "Eth", "NetConnectionID": "Ethernet",
+      "_configuration": {
+        "IPEnabled": true, "DHCPEnabled": false,
+        "IPAddress": ["10.0.0.5"], "IPSubnet": ["255.0.0.0"],
+        "DefaultIPGateway": ["10.0.0.1"], "DNSServerSearchOrder": ["10.0.0.2", "10.0.0.3"],
+        "WINSPrimaryServer": "10.0.0.9", "WINSSecondaryServer": null,
+        "_dhcpLease": { "IPAddress": ["10.0.0.77"], "IPSubnet": ["255.255.255.0"] } } },
+    { "Name": "Wifi", "NetConnectionID": "Wi-Fi",
+      "_configuration": {
+        "IPEnabled": true, "DHCPEnabled": true,
+        "IPAddress": ["192.168.1.4"], "IPSubnet": ["255.255.255.0"],
+        "_dhcpLease": { "IPAddress": ["192.168.1.40"], "IPSubnet": ["255.255.255.0"] } } },
+    { "Name": "Loose" }
+  ],
+  "Win32_Printer": [
+    { "DeviceID": "A", "Default": true },
+    { "DeviceID": "B", "Default": false }
+  ]
+})json";
+
+// The same machine after a stay elsewhere: "Eth" on DHCP, "Wifi" static,
+// printer "B" default.
+const char* const kElsewhere = R"json({
+  "Win32_NetworkAdapter": [
+    { "Name": "Eth", "NetConnectionID": "Ethernet",
+      "_configuration": {
+        "IPEnabled": true, "DHCPEnabled": true,
+        "IPAddress": ["172.16.0.9"], "IPSubnet": ["255.255.0.0"],
+        "_dhcpLease": { "IPAddress": ["172.16.0.9"], "IPSubnet": ["255.255.0.0"] } } },
+    { "Name": "Wifi", "NetConnectionID": "Wi-Fi",
+      "_configuration": {
+        "IPEnabled": true, "DHCPEnabled": false,
+        "IPAddress": ["172.17.0.3"], "IPSubnet": ["255.255.0.0"],
+        "DefaultIPGateway": ["172.17.0.1"], "DNSServerSearchOrder": ["172.17.0.2"],
+        "_dhcpLease": { "IPAddress": ["192.168.1.41"], "IPSubnet": ["255.255.255.0"] } } }
+  ],
+  "Win32_Printer": [
+    { "DeviceID": "A", "Default": false },
+    { "DeviceID": "B", "Default": true }
+  ]
+})json";
+
+class CaptureCycle : public StoreTest {
+protected:
+    VarquelSim::CMachine& Install(const char* description) {
+        m_install.reset();
+        m_machine = VarquelSim::CMachine::FromJson(description);
+        m_install = std::make_unique<VarquelSim::CInstall>(m_machine);
+        return *m_machine;
+    }
+    void TearDown() override {
+        m_install.reset();
+        m_machine.reset();
+        StoreTest::TearDown();
+    }
+    Json Configuration(long adapterId) const {
+        return m_machine->Instance("Win32_NetworkAdapterConfiguration", adapterId);
+    }
+    bool IsDefault(long printerId) const { return m_machine->Instance("Win32_Printer", printerId)["Default"] == true; }
+    long Calls(const std::string& text) const {
+        long count = 0;
+        for (const std::string& line : m_machine->Journal())
+            if (line.find(text) != std::string::npos) ++count;
+        return count;
+    }
+
+    std::shared_ptr<VarquelSim::CMachine> m_machine;
+    std::unique_ptr<VarquelSim::CInstall> m_install;
+};
+
+TEST_F(CaptureCycle, AProfileSavedAndLoadedPutsTheMachineBackAsCaptured) {
+    Install(kOffice);
+    {
+        const ComPtr<INetProfile> captured = NewProfile(L"Office");
+        ASSERT_EQ(captured->GetCurrent(), S_OK);
+        const ComPtr<INetProfilesList> list = NewList();
+        ASSERT_EQ(list->Add(captured.Get()), S_OK);
+        ASSERT_EQ(list->Save(), S_OK);
+    }
+    EXPECT_EQ(Subkeys(kStore + "\\Office\\NetAdapterList"), (std::vector<std::string>{"Eth", "Wifi"}));
+
+    Install(kElsewhere);
+    const ComPtr<INetProfilesList> list = NewList();
+    ASSERT_EQ(list->Load(), S_OK);
+    ASSERT_EQ(Count(list.Get()), 1);
+    const ComPtr<INetProfile> loaded = At(list.Get(), 0);
+    ASSERT_EQ(loaded->Apply(), S_OK);
+
+    const Json eth = Configuration(0);
+    EXPECT_EQ(eth["DHCPEnabled"], false);
+    EXPECT_EQ(eth["IPAddress"], Json::array({"10.0.0.5"}));
+    EXPECT_EQ(eth["IPSubnet"], Json::array({"255.0.0.0"}));
+    EXPECT_EQ(eth["DefaultIPGateway"], Json::array({"10.0.0.1"}));
+    // The store keeps the servers as a set: they come back in the registry's order.
+    EXPECT_EQ(eth["DNSServerSearchOrder"], Json::array({"10.0.0.2", "10.0.0.3"}));
+    EXPECT_EQ(eth["WINSPrimaryServer"], "10.0.0.9");
+    EXPECT_EQ(Configuration(1)["DHCPEnabled"], true);
+    EXPECT_TRUE(IsDefault(0));
+    EXPECT_FALSE(IsDefault(1));
+}
+
+TEST_F(CaptureCycle, ALoadedProfileWithoutADefaultPrinterLeavesThePrinterAlone) {
+    StoredAdapter eth;
+    eth.name = "Eth";
+    eth.lists[0] = {"10.0.0.5"};
+    eth.lists[1] = {"255.0.0.0"};
+    WriteStoredProfile(kStore, {"No printer", true, {eth}, true, std::nullopt});
+    Install(kElsewhere);
+    const ComPtr<INetProfilesList> list = NewList();
+    ASSERT_EQ(list->Load(), S_OK);
+    ASSERT_EQ(At(list.Get(), 0)->Apply(), S_OK);
+
+    EXPECT_EQ(Configuration(0)["DHCPEnabled"], false);
+    EXPECT_EQ(Configuration(0)["IPAddress"], Json::array({"10.0.0.5"}));
+    EXPECT_EQ(Calls("SetDefaultPrinter"), 0);
+    EXPECT_TRUE(IsDefault(1));
+}
+
+TEST_F(CaptureCycle, ADuplicateOfACaptureIsDetectedButDetectsItsPrintersAgain) {
+    Install(kOffice);
+    const ComPtr<INetProfile> captured = NewProfile(L"Office");
+    ASSERT_EQ(captured->GetCurrent(), S_OK);
+    ComPtr<INetProfile> copy;
+    ASSERT_EQ(captured->GetDuplicate(&copy), S_OK);
+    EXPECT_EQ(View(copy.Get()), View(captured.Get()));
+
+    ComPtr<IPrintersProperty> sourcePrinters, copyPrinters;
+    ASSERT_EQ(captured->get_PrintersProperty(&sourcePrinters), S_OK);
+    ASSERT_EQ(copy->get_PrintersProperty(&copyPrinters), S_OK);
+    long sourceCount = 0, copyCount = 0, sourceDefault = 0, copyDefault = 0;
+    ASSERT_EQ(sourcePrinters->get_PrintersCount(&sourceCount), S_OK);
+    ASSERT_EQ(copyPrinters->get_PrintersCount(&copyCount), S_OK);
+    ASSERT_EQ(sourcePrinters->get_Default(&sourceDefault), S_OK);
+    ASSERT_EQ(copyPrinters->get_Default(&copyDefault), S_OK);
+    EXPECT_EQ(copyCount, sourceCount);
+    EXPECT_EQ(copyDefault, sourceDefault);
+
+    // Applying the copy reuses the detected adapters (no new adapter query)
+    // but queries the printers again.
+    m_machine->ClearJournal();
+    ASSERT_EQ(copy->Apply(), S_OK);
+    EXPECT_EQ(Calls("query SELECT * FROM Win32_NetworkAdapter"), 0);
+    EXPECT_EQ(Calls("query SELECT * FROM Win32_Printer"), 1);
+    EXPECT_TRUE(IsDefault(0));
+}
+
+} // namespace
+} // namespace ProfilesTest
