@@ -18,6 +18,7 @@ constexpr InterfaceEntry kInterfaces[] = {
     {&IID_IDispatch, &CastTo<CNetProfile, IDispatch, INetProfile>},
     {&IID_IProvideClassInfo2, &CastTo<CNetProfile, IProvideClassInfo2>},
     {&IID_IProvideClassInfo, &CastTo<CNetProfile, IProvideClassInfo, IProvideClassInfo2>},
+    {&IID_IConnectionPointContainer, &CastTo<CNetProfile, IConnectionPointContainer>},
     {&CNetProfile::kImplIid, &CastTo<CNetProfile, CNetProfile>},
 };
 

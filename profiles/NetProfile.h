@@ -3,6 +3,7 @@
 #include "com/Bstr.h"
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
+#include "com/ConnectionPoint.h"
 #include "com/DispatchImpl.h"
 #include "adapters/NetAdaptersList.h"
 #include "registry/RegistryKey.h"
@@ -13,13 +14,16 @@ namespace Varquel {
 
 class CNetProfile final : public CComObjectRoot,
                     public CDispatchImpl<INetProfile>,
-                    public CProvideClassInfoImpl<CNetProfile> {
+                    public CProvideClassInfoImpl<CNetProfile>,
+                    public CConnectionPointContainer {
 public:
     static inline const CLSID& kClsid = CLSID_CNetProfile;
     static inline const IID* const kSourceIid = &DIID__INetProfileEvents;
     static const IID kImplIid;
 
     VARQUEL_IUNKNOWN
+
+    CNetProfile() noexcept : CConnectionPointContainer(this, DIID__INetProfileEvents) {}
 
     HRESULT FinalConstruct() override;
 

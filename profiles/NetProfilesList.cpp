@@ -15,6 +15,7 @@ constexpr InterfaceEntry kInterfaces[] = {
     {&IID_IDispatch, &CastTo<CNetProfilesList, IDispatch, INetProfilesList>},
     {&IID_IProvideClassInfo2, &CastTo<CNetProfilesList, IProvideClassInfo2>},
     {&IID_IProvideClassInfo, &CastTo<CNetProfilesList, IProvideClassInfo, IProvideClassInfo2>},
+    {&IID_IConnectionPointContainer, &CastTo<CNetProfilesList, IConnectionPointContainer>},
     {&CNetProfilesList::kImplIid, &CastTo<CNetProfilesList, CNetProfilesList>},
 };
 } // namespace

@@ -1,6 +1,7 @@
 #pragma once
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
+#include "com/ConnectionPoint.h"
 #include "com/DispatchImpl.h"
 #include <vector>
 #include "profiles/NetProfile.h"
@@ -10,13 +11,16 @@ namespace Varquel {
 
 class CNetProfilesList final : public CComObjectRoot,
                     public CDispatchImpl<INetProfilesList>,
-                    public CProvideClassInfoImpl<CNetProfilesList> {
+                    public CProvideClassInfoImpl<CNetProfilesList>,
+                    public CConnectionPointContainer {
 public:
     static inline const CLSID& kClsid = CLSID_CNetProfilesList;
     static inline const IID* const kSourceIid = &DIID__INetProfilesListEvents;
     static const IID kImplIid;
 
     VARQUEL_IUNKNOWN
+
+    CNetProfilesList() noexcept : CConnectionPointContainer(this, DIID__INetProfilesListEvents) {}
 
     // INetProfilesList
     STDMETHODIMP get_Count(long *pVal) override;
