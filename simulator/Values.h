@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 #include "com/Bstr.h"
+#include "com/Variant.h"
 
 // Conversions between the machine description (JSON, UTF-8) and the values
 // the scripting objects hand out (VARIANT, BSTR), and the journal's text form.
@@ -30,12 +31,16 @@ Json VariantToJson(const VARIANT& value);
 // True for what JsonToVariant accepts (scalars and arrays of scalars).
 bool IsPropertyValue(const Json& value) noexcept;
 
+// A deep copy that, unlike the platform's VariantCopy, keeps a null BSTR null
+// (also inside arrays); references are followed.
+void CopyValue(VARIANT* out, const VARIANT& value);
+
 // Journal form: VT_BSTR"text", VT_I4 5, VT_BOOL true, VT_NULL,
 // VT_ARRAY|VT_VARIANT["a","b"] ...
 std::string FormatValue(const VARIANT& value);
 
 // The elements of an array value, each copied into a VARIANT; nullopt when
 // the value is not an array.
-std::optional<std::vector<VARIANT>> ArrayElements(const VARIANT& value);
+std::optional<std::vector<Varquel::CVariant>> ArrayElements(const VARIANT& value);
 
 } // namespace VarquelSim
