@@ -4,6 +4,7 @@
 #include "com/ClassFactory.h"
 #include "com/Module.h"
 #include "server/ClassTable.h"
+#include "server/Registrar.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -56,5 +57,5 @@ extern "C" HRESULT __stdcall DllCanUnloadNow() {
     return Varquel::Module::LockCount() == 0 ? S_OK : S_FALSE;
 }
 
-extern "C" HRESULT __stdcall DllRegisterServer() { return E_NOTIMPL; }
-extern "C" HRESULT __stdcall DllUnregisterServer() { return E_NOTIMPL; }
+extern "C" HRESULT __stdcall DllRegisterServer() { return Varquel::RegisterServer(); }
+extern "C" HRESULT __stdcall DllUnregisterServer() { return Varquel::UnregisterServer(); }

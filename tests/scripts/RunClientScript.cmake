@@ -1,0 +1,33 @@
+# cmake -DWINE_PREFIX=<prefix> -DDLL=<Windows path of Varquel.dll> -DSCRIPT=<script>
+#       -DEXPECTED=<expected output> -DOUTPUT=<output file> -P RunClientScript.cmake
+# Registers the server with regsvr32, runs the script with cscript and
+# compares what it printed with the expected text.
+set(ENV{WINEPREFIX} "${WINE_PREFIX}")
+set(ENV{WINEDEBUG} "-all")
+set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+set(ENV{WINEARCH} "win64")
+# The path arrives with its backslashes doubled, as C string literals need them.
+string(REPLACE "\\\\" "\\" DLL "${DLL}")
+
+# Output goes through files: Wine's background processes inherit pipes and
+# would hold execute_process until they exit.
+execute_process(COMMAND wine regsvr32 /s "${DLL}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "regsvr32 /s ${DLL} failed (${rc})")
+endif()
+
+execute_process(COMMAND wine cscript //nologo "${SCRIPT}"
+                RESULT_VARIABLE rc OUTPUT_FILE "${OUTPUT}" ERROR_FILE "${OUTPUT}.err")
+file(READ "${OUTPUT}" actual)
+file(READ "${OUTPUT}.err" errors)
+file(READ "${EXPECTED}" expected)
+string(REPLACE "\r\n" "\n" actual "${actual}")
+string(REPLACE "\r\n" "\n" expected "${expected}")
+if(NOT actual STREQUAL expected)
+  execute_process(COMMAND diff -u "${EXPECTED}" "${OUTPUT}" OUTPUT_VARIABLE difference)
+  message(FATAL_ERROR "${SCRIPT} printed something else than expected (cscript exit ${rc}):\n"
+                      "${difference}\n${errors}")
+endif()
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cscript ${SCRIPT} exited with ${rc}:\n${errors}")
+endif()
