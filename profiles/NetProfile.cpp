@@ -224,7 +224,19 @@ void CNetProfile::ReadAdapters(const CRegistryKey& profileKey) {
             for (CRegistryKey::SubkeyIterator entry = listKey.begin(); entry != listKey.end(); ++entry)
                 list.Append(StoreText::FromAnsi(*entry).Get());
         }
+        RepeatSharedMask(*adapter.Get());
     }
+}
+
+// Address lists are stored as sets of key names, so addresses that shared one
+// subnet mask come back with it once, and the machine refuses addresses and
+// masks of unequal counts. A single stored mask was every address's mask:
+// give it back to each. (Several different masks cannot be paired again.)
+void CNetProfile::RepeatSharedMask(CNetAdapterProperty& adapter) {
+    const CStringArray& addresses = adapter.List(AddressKind::IPAddresses).Entries();
+    CAddressList& masks = adapter.List(AddressKind::SubnetMasks);
+    if (masks.Entries().Count() != 1) return;
+    while (masks.Entries().Count() < addresses.Count()) masks.Append(masks.Entries().At(0));
 }
 
 void CNetProfile::ReadDefaultPrinter(const CRegistryKey& profileKey) {

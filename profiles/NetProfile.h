@@ -58,6 +58,7 @@ protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
 
 private:
+    static void RepeatSharedMask(CNetAdapterProperty& adapter);
     void ReadAdapters(const Wexmoor::CRegistryKey& profileKey);
     void ReadDefaultPrinter(const Wexmoor::CRegistryKey& profileKey);
 

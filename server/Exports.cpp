@@ -1,7 +1,9 @@
 // The five entry points of Varquel.dll.
 #include <windows.h>
+#include <utility>
 #include <wrl/client.h>
 #include "com/ClassFactory.h"
+#include "com/ComObject.h"
 #include "com/Module.h"
 #include "server/ClassTable.h"
 #include "server/Registrar.h"
@@ -14,11 +16,7 @@ namespace {
 IClassFactory* g_classObjects[8] = {};
 
 void ReleaseClassObjects() {
-    for (IClassFactory*& factory : g_classObjects) {
-        ComPtr<IClassFactory> owned;
-        owned.Attach(factory);
-        factory = nullptr;
-    }
+    for (IClassFactory*& factory : g_classObjects) Varquel::Adopt(std::exchange(factory, nullptr));
 }
 
 } // namespace

@@ -143,8 +143,9 @@ STDMETHODIMP CPrintersProperty::DetectPrinters() {
                 throw;
             }
         }
-        // The last printer whose name matches is the default.
-        for (LONG i = 0; i < m_names.Count(); ++i)
+        // The last printer whose name matches is the default. No choice made
+        // (an empty DeviceID) matches no printer, not one without DeviceID.
+        for (LONG i = 0; i < m_names.Count() && !m_defaultDeviceId.IsEmpty(); ++i)
             if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) m_defaultIndex = i;
         m_detected = true;
         return S_OK;
@@ -154,7 +155,7 @@ STDMETHODIMP CPrintersProperty::DetectPrinters() {
 STDMETHODIMP CPrintersProperty::SetDefault(BSTR DeviceID) {
     return ComBoundary([&] {
         if (DeviceID != m_defaultDeviceId.Get()) m_defaultDeviceId = CBstr::CopyToNul(DeviceID);
-        if (!m_detected) return S_OK;
+        if (!m_detected || m_defaultDeviceId.IsEmpty()) return S_OK;
         // The first printer whose name matches is the default.
         for (LONG i = 0; i < m_names.Count(); ++i) {
             if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) {

@@ -288,7 +288,7 @@ int main() {
     std::vector<DWORD> cookies;
     for (const Varquel::ClassEntry& entry : Varquel::ClassTable()) {
         ComPtr<IClassFactory> factory;
-        factory.Attach(new Varquel::CClassFactory(entry.create, false));
+        factory = Varquel::Adopt<IClassFactory>(new Varquel::CClassFactory(entry.create, false));
         DWORD cookie = 0;
         if (SUCCEEDED(CoRegisterClassObject(*entry.clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
                                             &cookie)))

@@ -50,7 +50,9 @@ ComPtr<IConnectionPoint> Point(IUnknown* source, const IID& iid) {
     ComPtr<IConnectionPointContainer> container;
     EXPECT_EQ(source->QueryInterface(IID_PPV_ARGS(&container)), S_OK);
     ComPtr<IConnectionPoint> point;
-    if (container) EXPECT_EQ(container->FindConnectionPoint(iid, &point), S_OK);
+    if (container) {
+        EXPECT_EQ(container->FindConnectionPoint(iid, &point), S_OK);
+    }
     return point;
 }
 

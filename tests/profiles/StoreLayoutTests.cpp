@@ -63,12 +63,30 @@ TEST_F(StoreLayout, SavedProfileIsStoredExactlyAsTheLayoutSays) {
     // Nothing of the swap is left beside the store.
     EXPECT_EQ(Subkeys(kQuoran), std::vector<std::string>{"Profiles"});
 
-    // Two addresses sharing one mask come back as two addresses and one mask.
+    // Two addresses sharing one mask are stored with the mask once, and come
+    // back with it for each address again, so the pair can still be applied.
     const std::vector<ProfileView> loaded = LoadAll();
     ASSERT_EQ(loaded.size(), 1u);
     ASSERT_EQ(loaded[0].adapters.size(), 2u);
     EXPECT_EQ(loaded[0].adapters[0].lists[0], (std::vector<std::wstring>{L"10.0.0.5", L"10.0.0.6"}));
-    EXPECT_EQ(loaded[0].adapters[0].lists[1], std::vector<std::wstring>{L"255.255.255.0"});
+    EXPECT_EQ(loaded[0].adapters[0].lists[1], (std::vector<std::wstring>{L"255.255.255.0", L"255.255.255.0"}));
+}
+
+// Only a single stored mask can be given back to every address: with two
+// different masks the pairing is gone, and the lists come back as stored.
+TEST_F(StoreLayout, DifferentMasksAreNotRepeated) {
+    const ComPtr<INetProfile> profile = NewProfile(L"Lab");
+    const ComPtr<INetAdapterProperty> nic = AddAdapter(profile.Get(), L"Lab NIC", L"Lab", VARIANT_FALSE);
+    for (const wchar_t* address : {L"10.0.0.5", L"10.0.0.6", L"10.1.0.5"})
+        AddEntry(nic.Get(), AddressKind::IPAddresses, address);
+    for (const wchar_t* mask : {L"255.255.255.0", L"255.255.255.0", L"255.255.0.0"})
+        AddEntry(nic.Get(), AddressKind::SubnetMasks, mask);
+    SaveAlone(profile.Get());
+    const std::vector<ProfileView> loaded = LoadAll();
+    ASSERT_EQ(loaded.size(), 1u);
+    ASSERT_EQ(loaded[0].adapters.size(), 1u);
+    EXPECT_EQ(loaded[0].adapters[0].lists[0].size(), 3u);
+    EXPECT_EQ(loaded[0].adapters[0].lists[1].size(), 2u);
 }
 
 TEST_F(StoreLayout, TwoStaticAdaptersAndADefaultPrinterComeBackAsTheyWere) {

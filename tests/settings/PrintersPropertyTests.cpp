@@ -126,6 +126,23 @@ TEST_F(PrintersPropertyTest, PrinterWithoutDeviceIdStillCounts) {
     EXPECT_EQ(3, DefaultIndex(printers.Get()));
 }
 
+// A printer without DeviceID must not become the default just because no
+// default was chosen: applying would then change the machine's default.
+TEST_F(PrintersPropertyTest, NoChosenDefaultNeverPicksAPrinterWithoutDeviceId) {
+    Install(R"({"Win32_Printer": [
+        {"DeviceID": "Office", "Default": true},
+        {"Default": false}]})");
+    ComPtr<IPrintersProperty> printers = NewPrinters();
+    EXPECT_EQ(S_OK, printers->DetectPrinters());
+    EXPECT_EQ(-1, DefaultIndex(printers.Get()));
+    SetDefault(printers.Get(), L"");
+    EXPECT_EQ(-1, DefaultIndex(printers.Get()));
+    Machine().ClearJournal();
+    EXPECT_EQ(S_OK, printers->Apply());
+    EXPECT_EQ(Journal{}, MachineJournal());
+    EXPECT_EQ((std::vector<bool>{true, false}), MachineDefaults());
+}
+
 TEST_F(PrintersPropertyTest, EqualDeviceIdsDetectionTakesTheLastSetDefaultTheFirst) {
     Install(R"({"Win32_Printer": [
         {"DeviceID": "A"}, {"DeviceID": "Dup"}, {"DeviceID": "B"}, {"DeviceID": "Dup"}, {"DeviceID": "dup"}]})");

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 #include "com/ClassFactory.h"
+#include "com/ComObject.h"
 #include "com/Module.h"
 #include "server/ClassTable.h"
 
@@ -45,8 +46,8 @@ int main(int argc, char** argv) {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     std::vector<DWORD> cookies;
     for (const Varquel::ClassEntry& entry : Varquel::ClassTable()) {
-        Microsoft::WRL::ComPtr<IClassFactory> factory;
-        factory.Attach(new Varquel::CClassFactory(entry.create, false));
+        Microsoft::WRL::ComPtr<IClassFactory> factory =
+            Varquel::Adopt<IClassFactory>(new Varquel::CClassFactory(entry.create, false));
         DWORD cookie = 0;
         if (SUCCEEDED(CoRegisterClassObject(*entry.clsid, factory.Get(), CLSCTX_INPROC_SERVER,
                                             REGCLS_MULTIPLEUSE, &cookie)))

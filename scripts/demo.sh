@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# The main job end to end, on a simulated machine in a Wine prefix of its own:
+# set up and build, register Varquel.dll and the simulated machine
+# (VarquelSim.dll) in build/demo-prefix, then run samples/demo.js, which lists
+# the machine, captures it as the profile "Office", moves the machine to
+# another network, loads and applies "Office", and compares. Exit status 0
+# only if the machine ends as the profile says.
+#
+# VARQUEL_BUILD_DIR   build tree to use (default build, set up by scripts/build.sh;
+#                     another tree is built with cmake --build, targets only)
+# VARQUEL_DEMO_SKIP_BUILD=1   use the build tree as it is (tests)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$PWD
+
+build=${VARQUEL_BUILD_DIR:-build}
+if [ "${VARQUEL_DEMO_SKIP_BUILD:-0}" != 1 ]; then
+  if [ "$build" = build ]; then
+    scripts/build.sh
+  else
+    cmake --build "$build" --target Varquel VarquelSim -j2
+  fi
+fi
+build=$(cd "$build" && pwd)
+
+for f in "$build/bin/Varquel.dll" "$build/bin/VarquelSim.dll"; do
+  [ -f "$f" ] || { echo "demo: $f is missing; build first." >&2; exit 2; }
+done
+
+# Wine: the demo's own prefix only, quiet, no Mono or Gecko installer.
+export WINEPREFIX="$build/demo-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+
+step() { printf '\n### %s\n' "$*"; }
+# The Windows path of a Unix path (drive Z: is the Unix root). Wine's cscript
+# and regsvr32 read a leading "/" as a switch, so they get these.
+winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
+
+step "Wine prefix $WINEPREFIX"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "Creating it (once, a few seconds)."
+  wine wineboot -i >/dev/null 2>&1 || true   # its complaint about syswow64 is harmless
+  wineserver -w
+fi
+[ -f "$WINEPREFIX/system.reg" ] || { echo "demo: could not create the Wine prefix." >&2; exit 2; }
+
+step "Registering Varquel.dll and, in this prefix only, the simulated machine"
+wine regsvr32 /s "$(winpath "$build/bin/Varquel.dll")"
+echo "Varquel.dll registered (eight classes, type library)."
+# VarquelSim.dll becomes the prefix's SWbemLocator: every WMI client in this
+# prefix now talks to the machine described by VARQUEL_SIM_MACHINE.
+wine regsvr32 /s "$(winpath "$build/bin/VarquelSim.dll")"
+echo "VarquelSim.dll registered as the WMI locator."
+
+machine="$build/demo-machine.json"
+cp docs/example-machine.json "$machine"
+export VARQUEL_SIM_MACHINE="$machine"
+echo "The machine: $machine (a copy of docs/example-machine.json; see docs/simulated-machine.md)."
+echo "The simulated machine writes its state back to that file after every change."
+
+step "Running the demo client: wine cscript //nologo samples/demo.js"
+status=0
+wine cscript //nologo "$(winpath "$source_dir/samples/demo.js")" Office || status=$?
+wineserver -w   # the registry reaches disk, and the machine file is final
+
+step "Checking the simulated machine's file on its own"
+# The static adapters must be back as they were captured (addresses, masks,
+# gateways, DNS order, WINS servers), DHCP adapters on DHCP, and the default
+# printer the one stored in the profile.
+stored_printer=$(wine reg query 'HKCU\Software\Ostrel2\Quoran\Profiles\Office\Printers' /v Default 2>/dev/null |
+                 tr -d '\r' | sed -n 's/^ *Default *REG_SZ *//p')
+check=0
+python3 - "$source_dir/docs/example-machine.json" "$machine" "$stored_printer" <<'EOF' || check=$?
+import json, sys
+original, final = (json.load(open(p, encoding="utf-8")) for p in sys.argv[1:3])
+stored_printer = sys.argv[3]
+keys = ["IPAddress", "IPSubnet", "DefaultIPGateway", "DNSServerSearchOrder", "WINSPrimaryServer", "WINSSecondaryServer"]
+bad = 0
+def report(ok, text):
+    global bad
+    bad += not ok
+    print(("  ok       " if ok else "  DIFFERS  ") + text)
+finals = {a.get("Name"): a for a in final.get("Win32_NetworkAdapter", [])}
+for adapter in original.get("Win32_NetworkAdapter", []):
+    config = adapter.get("_configuration")
+    # Only adapters with a connection name and IP enabled belong to a profile.
+    if not config or not adapter.get("NetConnectionID") or config.get("IPEnabled") is False:
+        continue
+    now = (finals.get(adapter["Name"]) or {}).get("_configuration") or {}
+    label = adapter["NetConnectionID"]
+    if config.get("DHCPEnabled"):
+        report(now.get("DHCPEnabled") is True, f"{label}: DHCP")
+        continue
+    report(now.get("DHCPEnabled") is False, f"{label}: static")
+    for key in keys:
+        report(now.get(key) == config.get(key), f"{label}: {key} {json.dumps(now.get(key))}")
+defaults = [p.get("DeviceID") for p in final.get("Win32_Printer", []) if p.get("Default") is True]
+report(bool(stored_printer) and defaults == [stored_printer],
+       f"default printer {defaults[0] if defaults else '(none)'} (profile: {stored_printer or '(none)'})")
+sys.exit(1 if bad else 0)
+EOF
+
+echo
+if [ "$status" -eq 0 ] && [ "$check" -eq 0 ]; then
+  echo "Demo done: the machine ended as the profile \"Office\" says."
+  exit 0
+fi
+echo "Demo failed: the client said $status, the file check said $check."
+exit 1

@@ -1,0 +1,326 @@
+#!/usr/bin/env python3
+"""The samples and the demo, run as a user runs them, against the simulated machine.
+
+    sample_tests.py js|vbs|cpp|demo --source SRC --build BUILD
+
+js, vbs and cpp run one sample client command by command in BUILD/samples-prefix;
+demo runs scripts/demo.sh (which uses BUILD/demo-prefix) and samples/demo.js. Each
+checks the simulated machine's JSON file afterwards: static addresses and masks,
+gateways, DNS order, WINS servers and the default printer.
+"""
+import argparse
+import copy
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+STORE = r"HKCU\Software\Ostrel2\Quoran\Profiles"
+RESTORED_KEYS = ["IPAddress", "IPSubnet", "DefaultIPGateway", "DNSServerSearchOrder",
+                 "WINSPrimaryServer", "WINSSecondaryServer"]
+
+
+def winpath(path):
+    """Windows path of a Unix path: Wine's cscript and regsvr32 read a leading / as a switch."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Checks:
+    def __init__(self):
+        self.failed = 0
+
+    def check(self, ok, text, detail=None):
+        print(("ok     " if ok else "FAILED ") + text, flush=True)
+        if not ok:
+            self.failed += 1
+            if detail is not None:
+                print("       " + str(detail).replace("\n", "\n       "), flush=True)
+        return ok
+
+
+def run_to_file(args, env, timeout):
+    """Runs a program and returns its exit status and output. The output goes
+    through a file, not a pipe: a wineserver started by the program inherits
+    the handle and would keep a pipe open until it exits itself."""
+    with tempfile.TemporaryFile() as output:
+        code = subprocess.run(args, env=env, stdout=output, stderr=subprocess.STDOUT, timeout=timeout).returncode
+        output.seek(0)
+        return code, output.read().decode("utf-8", "replace").replace("\r", "")
+
+
+class Wine:
+    def __init__(self, prefix, extra_env=None):
+        self.prefix = prefix
+        self.env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win64", WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        self.env.update(extra_env or {})
+
+    def run(self, args, timeout=180):
+        start = time.monotonic()
+        code, out = run_to_file(["wine"] + args, self.env, timeout)
+        self.elapsed = time.monotonic() - start
+        return code, out
+
+    def ensure_prefix(self):
+        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
+            self.run(["wineboot", "-i"])
+            subprocess.run(["wineserver", "-w"], env=self.env)
+
+    def wait(self):
+        subprocess.run(["wineserver", "-w"], env=self.env)
+
+
+# ---- The machine file ----
+
+def load(path):
+    with open(path, encoding="utf-8") as f:
+        return json.load(f)
+
+
+def save(path, machine):
+    with open(path, "w", encoding="utf-8") as f:
+        json.dump(machine, f, indent=2)
+
+
+def profile_adapters(machine):
+    """The adapters a profile holds: a configuration, a connection name, IP enabled."""
+    for adapter in machine["Win32_NetworkAdapter"]:
+        config = adapter.get("_configuration")
+        if config and adapter.get("NetConnectionID") and config.get("IPEnabled") is not False:
+            yield adapter
+
+
+def skipped_adapters(machine):
+    names = {a["Name"] for a in profile_adapters(machine)}
+    return [a for a in machine["Win32_NetworkAdapter"] if a["Name"] not in names]
+
+
+def default_printers(machine):
+    return [p["DeviceID"] for p in machine.get("Win32_Printer", []) if p.get("Default") is True]
+
+
+def network_printer(machine):
+    return next(p["DeviceID"] for p in machine["Win32_Printer"] if p["DeviceID"].startswith("\\\\"))
+
+
+def office_machine(example):
+    """The example machine as at the office: the network printer is the default."""
+    office = copy.deepcopy(example)
+    target = network_printer(office)
+    for p in office["Win32_Printer"]:
+        p["Default"] = p["DeviceID"] == target
+    return office
+
+
+def move(machine):
+    """Another network: static adapters on DHCP with their lease, DNS and WINS gone,
+    a local printer the default. Done on the file, not through Varquel."""
+    moved = copy.deepcopy(machine)
+    for adapter in profile_adapters(moved):
+        config = adapter["_configuration"]
+        if config.get("DHCPEnabled"):
+            continue
+        config["DHCPEnabled"] = True
+        for key in ["IPAddress", "IPSubnet", "DefaultIPGateway"]:
+            config[key] = config.get("_dhcpLease", {}).get(key)
+        config["DNSServerSearchOrder"] = None
+        config["WINSPrimaryServer"] = None
+        config["WINSSecondaryServer"] = None
+    local = next(p["DeviceID"] for p in moved["Win32_Printer"] if not p["DeviceID"].startswith("\\\\"))
+    for p in moved["Win32_Printer"]:
+        p["Default"] = p["DeviceID"] == local
+    return moved
+
+
+def check_restored(checks, expected, final_path, what):
+    """The machine file holds the expected profile adapters' settings and default printer."""
+    final = load(final_path)
+    finals = {a["Name"]: a.get("_configuration") or {} for a in final["Win32_NetworkAdapter"]}
+    for adapter in profile_adapters(expected):
+        config, now = adapter["_configuration"], finals.get(adapter["Name"], {})
+        label = f"{what}: {adapter['NetConnectionID']}"
+        if config.get("DHCPEnabled"):
+            checks.check(now.get("DHCPEnabled") is True, f"{label} is on DHCP", now)
+            continue
+        checks.check(now.get("DHCPEnabled") is False, f"{label} is static", now)
+        for key in RESTORED_KEYS:
+            checks.check(now.get(key) == config.get(key), f"{label} {key} = {json.dumps(config.get(key))}",
+                         f"machine has {json.dumps(now.get(key))}")
+    checks.check(default_printers(final) == default_printers(expected),
+                 f"{what}: default printer {default_printers(expected)}", default_printers(final))
+
+
+def check_journal(checks, path):
+    """The simulated machine refused nothing that Varquel sent as malformed."""
+    lines = open(path, encoding="utf-8").read().splitlines() if os.path.exists(path) else []
+    rejects = [line for line in lines if line.startswith("reject ")]
+    checks.check(lines and not rejects, f"journal: {len(lines)} calls, none rejected", "\n".join(rejects[:5]))
+
+
+# ---- A sample client, command by command ----
+
+def sample_test(client, source, build):
+    checks = Checks()
+    work = os.path.join(build, "tests", "samples", client)
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    machine_path = os.path.join(work, "machine.json")
+    journal = os.path.join(work, "journal.txt")
+    wine = Wine(os.path.join(build, "samples-prefix"),
+                {"VARQUEL_SIM_MACHINE": machine_path, "VARQUEL_SIM_JOURNAL": journal})
+    wine.ensure_prefix()
+    for dll in ["Varquel.dll", "VarquelSim.dll"]:
+        rc, out = wine.run(["regsvr32", "/s", winpath(os.path.join(build, "bin", dll))])
+        if not checks.check(rc == 0, f"regsvr32 {dll}", out):
+            return 1
+    wine.run(["reg", "delete", r"HKCU\Software\Ostrel2", "/f"])   # a store of our own: start empty
+
+    example = load(os.path.join(source, "docs", "example-machine.json"))
+    office = office_machine(example)
+    save(machine_path, office)
+
+    command = {
+        "js": ["cscript", "//nologo", winpath(os.path.join(source, "samples", "varquel.js"))],
+        "vbs": ["cscript", "//nologo", winpath(os.path.join(source, "samples", "varquel.vbs"))],
+        "cpp": [os.path.join(build, "bin", "VarquelClient.exe")],
+    }[client]
+
+    def run(*args, rc=0):
+        code, out = wine.run(command + list(args))
+        print(f"--- {client} {' '.join(args)} (exit {code}, {wine.elapsed:.1f} s)\n{out.rstrip()}", flush=True)
+        checks.check(code == rc, f"'{' '.join(args)}' exits {rc}", f"exit {code}")
+        return out
+
+    out = run(rc=1)
+    checks.check("usage" in out, "no command: usage")
+    out = run("list")
+    checks.check("No stored profiles." in out, "list on an empty store")
+
+    # What the machine holds, as the client sees it.
+    out = run("current")
+    for adapter in profile_adapters(office):
+        checks.check(adapter["Name"] in out, f"current shows {adapter['Name']}")
+        config = adapter["_configuration"]
+        if not config.get("DHCPEnabled"):
+            checks.check(", ".join(config["IPAddress"]) in out, f"current shows {config['IPAddress']}")
+            checks.check(", ".join(config["DNSServerSearchOrder"]) in out, "current shows the DNS servers in order")
+    for adapter in skipped_adapters(office):
+        checks.check(adapter["Name"] not in out, f"current leaves out {adapter['Name']}")
+    checks.check(f"default printer {network_printer(office)}" in out, "current shows the default printer")
+
+    # Capture, twice: the second replaces the first.
+    run("capture", "Office")
+    run("capture", "Office")
+    out = run("list")
+    checks.check(out.split() == ["Office"], "list after two captures: Office, once", out)
+    code, store = wine.run(["reg", "query", STORE, "/s"])
+    ethernet = next(a for a in profile_adapters(office) if not a["_configuration"].get("DHCPEnabled"))
+    checks.check(code == 0 and ethernet["Name"] in store and network_printer(office) in store,
+                 "the store holds the adapter and the default printer", store)
+
+    # The store keeps a list as a set: the two addresses' common mask is stored
+    # once, and loading gives it back to each address.
+    out = run("show", "Office")
+    masks = ethernet["_configuration"]["IPSubnet"]
+    checks.check(f"subnet masks  {', '.join(sorted(masks))}\n" in out, "show: a mask for each address", out)
+    checks.check(f"default printer {network_printer(office)}" in out, "show: the default printer")
+
+    # Another network, then back.
+    moved = move(office)
+    save(machine_path, moved)
+    run("apply", "Office")
+    check_restored(checks, office, machine_path, "after apply")
+
+    # Proxy: read, set, read back from the machine file.
+    out = run("proxy")
+    proxy = office["Win32_Proxy"][0]
+    checks.check(f"proxy {proxy['ProxyServer']}  port {proxy['ProxyPortNumber']}" in out, "proxy read")
+    out = run("proxy", "proxy2.example.org", "3128")
+    checks.check("proxy proxy2.example.org  port 3128" in out, "proxy set and read back")
+    now = load(machine_path)["Win32_Proxy"][0]
+    checks.check(now.get("ProxyServer") == "proxy2.example.org" and now.get("ProxyPortNumber") == "3128",
+                 "the machine's proxy changed", now)
+
+    out = run("shares")
+    for share in office["Win32_Share"]:
+        line = f"{share['Name']}  {share['Path'] if share.get('Path') else '(no path)'}"
+        checks.check(line in out.splitlines(), f"shares: {line}")
+    checks.check(len(load(machine_path)["Win32_Share"]) == len(office["Win32_Share"]), "listing changed no share")
+
+    # Unknown names, then delete.
+    run("show", "Elsewhere", rc=2)
+    run("apply", "Elsewhere", rc=2)
+    run("delete", "Office")
+    out = run("list")
+    checks.check("No stored profiles." in out, "list after delete")
+    run("delete", "Office", rc=2)
+
+    wine.wait()
+    check_journal(checks, journal)
+    print(f"{client}: {checks.failed} check(s) failed" if checks.failed else f"{client}: all checks passed")
+    return 1 if checks.failed else 0
+
+
+# ---- The demo ----
+
+def demo_test(source, build):
+    checks = Checks()
+    work = os.path.join(build, "tests", "samples", "demo")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    journal = os.path.join(work, "journal.txt")
+    example = load(os.path.join(source, "docs", "example-machine.json"))
+    expected = office_machine(example)    # the demo makes the network printer the office default
+
+    # scripts/demo.sh as the user runs it, on this build tree, twice: the second
+    # run replaces the stored profile.
+    env = dict(os.environ, VARQUEL_BUILD_DIR=build, VARQUEL_DEMO_SKIP_BUILD="1", VARQUEL_SIM_JOURNAL=journal)
+    for run in (1, 2):
+        code, out = run_to_file([os.path.join(source, "scripts", "demo.sh")], env, 600)
+        print(f"--- scripts/demo.sh, run {run} (exit {code})\n{out.rstrip()}", flush=True)
+        checks.check(code == 0, f"demo run {run} exits 0")
+        checks.check("The machine is back" in out and "Demo done" in out, f"demo run {run} says the machine is back")
+        # The demo's prefix may hold "Office" from an earlier run: only the second must replace it.
+        stored = ['Replaced "Office"'] if run == 2 else ['Stored "Office"', 'Replaced "Office"']
+        checks.check(any(s in out for s in stored), f"demo run {run} stores Office")
+        checks.check("after the move" in out and "(from DHCP)" in out, f"demo run {run} shows before and after")
+        check_restored(checks, expected, os.path.join(build, "demo-machine.json"), f"demo run {run}")
+    check_journal(checks, journal)
+
+    # The verdict is not vacuous: a machine that refuses the profile's addresses
+    # (a malformed address was captured) ends different, and the demo says so.
+    wine = Wine(os.path.join(build, "samples-prefix"),
+                {"VARQUEL_SIM_MACHINE": os.path.join(work, "refusing.json")})
+    wine.ensure_prefix()
+    for dll in ["Varquel.dll", "VarquelSim.dll"]:
+        wine.run(["regsvr32", "/s", winpath(os.path.join(build, "bin", dll))])
+    wine.run(["reg", "delete", r"HKCU\Software\Ostrel2", "/f"])
+    refusing = copy.deepcopy(example)
+    config = next(a for a in profile_adapters(refusing) if not a["_configuration"].get("DHCPEnabled"))["_configuration"]
+    config["IPAddress"] = [config["IPAddress"][0], "192.168.10.999"]
+    save(os.path.join(work, "refusing.json"), refusing)
+    code, out = wine.run(["cscript", "//nologo", winpath(os.path.join(source, "samples", "demo.js"))])
+    print(f"--- demo.js on a machine that refuses the addresses (exit {code})\n{out.rstrip()}", flush=True)
+    checks.check(code == 1 and "DIFFERS" in out, "demo exits 1 when the machine does not end as the profile says")
+
+    print(f"demo: {checks.failed} check(s) failed" if checks.failed else "demo: all checks passed")
+    return 1 if checks.failed else 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("what", choices=["js", "vbs", "cpp", "demo"])
+    parser.add_argument("--source", required=True)
+    parser.add_argument("--build", required=True)
+    args = parser.parse_args()
+    source, build = os.path.abspath(args.source), os.path.abspath(args.build)
+    if args.what == "demo":
+        return demo_test(source, build)
+    return sample_test(args.what, source, build)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
