@@ -2,6 +2,7 @@
 // through the platform's type-library-driven dispatch (CreateStdDispatch,
 // and DispGetIDsOfNames for names), with the early-bound call for scale.
 // Prints each pair of timings and their ratio.
+#include "tests/support/InProcessServer.h"
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -11,10 +12,8 @@
 #include <string>
 #include <vector>
 #include "com/Bstr.h"
-#include "com/ClassFactory.h"
 #include "com/Module.h"
 #include "com/Variant.h"
-#include "server/ClassTable.h"
 #include "Varquel_h.h"
 
 using Microsoft::WRL::ComPtr;
@@ -226,21 +225,6 @@ int Run() {
 } // namespace
 
 int main() {
-    Varquel::Module::Initialize();
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
-    std::vector<DWORD> cookies;
-    for (const Varquel::ClassEntry& entry : Varquel::ClassTable()) {
-        // Adopts the creation reference (this toolchain's ComPtr::Attach would add one).
-        ComPtr<IClassFactory> factory;
-        *factory.GetAddressOf() = new Varquel::CClassFactory(entry.create, false);
-        DWORD cookie = 0;
-        if (SUCCEEDED(CoRegisterClassObject(*entry.clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                            &cookie)))
-            cookies.push_back(cookie);
-    }
-    int result = Run();
-    for (DWORD cookie : cookies) CoRevokeClassObject(cookie);
-    CoUninitialize();
-    Varquel::Module::Shutdown();
-    return result;
+    VarquelTest::CInProcessServer server;
+    return server.Ready() ? Run() : 2;
 }

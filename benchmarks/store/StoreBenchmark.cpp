@@ -4,6 +4,7 @@
 //
 // It works on the store of the current user, so it refuses to run where a
 // store exists already, and removes what it wrote.
+#include "tests/support/InProcessServer.h"
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -17,10 +18,8 @@
 #include "adapters/NetAdapterProperty.h"
 #include "adapters/NetAdaptersList.h"
 #include "com/Bstr.h"
-#include "com/ClassFactory.h"
 #include "com/ComObject.h"
 #include "com/Module.h"
-#include "server/ClassTable.h"
 #include "settings/PrintersProperty.h"
 #include "Varquel_h.h"
 
@@ -283,20 +282,6 @@ int Run() {
 } // namespace
 
 int main() {
-    Varquel::Module::Initialize();
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
-    std::vector<DWORD> cookies;
-    for (const Varquel::ClassEntry& entry : Varquel::ClassTable()) {
-        ComPtr<IClassFactory> factory;
-        factory = Varquel::Adopt<IClassFactory>(new Varquel::CClassFactory(entry.create, false));
-        DWORD cookie = 0;
-        if (SUCCEEDED(CoRegisterClassObject(*entry.clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
-                                            &cookie)))
-            cookies.push_back(cookie);
-    }
-    const int result = Run();
-    for (DWORD cookie : cookies) CoRevokeClassObject(cookie);
-    CoUninitialize();
-    Varquel::Module::Shutdown();
-    return result;
+    VarquelTest::CInProcessServer server;
+    return server.Ready() ? Run() : 2;
 }

@@ -1,10 +1,8 @@
 #include "tests/support/TestSupport.h"
 #include <gtest/gtest.h>
 #include <vector>
-#include "com/ClassFactory.h"
-#include "com/ComObject.h"
+#include "tests/support/InProcessServer.h"
 #include "com/Module.h"
-#include "server/ClassTable.h"
 
 namespace VarquelTest {
 
@@ -42,20 +40,7 @@ LONG ModuleLockCount() { return Varquel::Module::LockCount(); }
 // this program's own copy of the code.
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    Varquel::Module::Initialize();
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
-    std::vector<DWORD> cookies;
-    for (const Varquel::ClassEntry& entry : Varquel::ClassTable()) {
-        Microsoft::WRL::ComPtr<IClassFactory> factory =
-            Varquel::Adopt<IClassFactory>(new Varquel::CClassFactory(entry.create, false));
-        DWORD cookie = 0;
-        if (SUCCEEDED(CoRegisterClassObject(*entry.clsid, factory.Get(), CLSCTX_INPROC_SERVER,
-                                            REGCLS_MULTIPLEUSE, &cookie)))
-            cookies.push_back(cookie);
-    }
-    int result = RUN_ALL_TESTS();
-    for (DWORD cookie : cookies) CoRevokeClassObject(cookie);
-    CoUninitialize();
-    Varquel::Module::Shutdown();
-    return result;
+    VarquelTest::CInProcessServer server;
+    if (!server.Ready()) return 2;
+    return RUN_ALL_TESTS();
 }
