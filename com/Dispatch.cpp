@@ -74,7 +74,7 @@ DISPID LookUpName(const InterfaceTable& table, const wchar_t* name) noexcept {
 
 // Converts one argument to its parameter's type, writing a converted value
 // back into the caller's array. False refuses the argument.
-bool ConvertArgument(VARIANT& argument, const ParamType& type, ArgValue& value) noexcept {
+bool ConvertArgument(VARIANT& argument, const ParamType& type, ArgValue& value, ComPtr<IUnknown>& held) noexcept {
     VARIANT* source = &argument;
     if (V_VT(source) == (VT_BYREF | VT_VARIANT)) {
         source = V_VARIANTREF(source);
@@ -100,12 +100,13 @@ bool ConvertArgument(VARIANT& argument, const ParamType& type, ArgValue& value) 
     case VT_DISPATCH: {
         IDispatch* object = V_DISPATCH(source);
         if (!object) return false;
-        // The caller's argument keeps the object alive for the call; the
-        // query's own reference is not needed beyond it.
-        ComPtr<IUnknown> queried;
-        if (FAILED(object->QueryInterface(type.iid(), reinterpret_cast<void**>(queried.GetAddressOf()))) || !queried)
+        // The query's reference is held until the member returns: the queried
+        // interface may be a tear-off that the caller's argument does not keep
+        // alive. The member takes a reference of its own if it keeps it.
+        if (FAILED(object->QueryInterface(type.iid(), reinterpret_cast<void**>(held.ReleaseAndGetAddressOf()))) ||
+            !held)
             return false;
-        value.itf = queried.Get();
+        value.itf = held.Get();
         return true;
     }
     default:
@@ -223,8 +224,9 @@ HRESULT Invoke(const InterfaceTable& table, IDispatch* self, DISPID member, WORD
     if (argCount != entry->inputs) return DISP_E_BADPARAMCOUNT;
 
     ArgValue values[kMaxInputs];
+    ComPtr<IUnknown> held[kMaxInputs];
     for (UINT p = 0; p < argCount; ++p) {
-        if (!ConvertArgument(params->rgvarg[position[p]], entry->params[p], values[p])) {
+        if (!ConvertArgument(params->rgvarg[position[p]], entry->params[p], values[p], held[p])) {
             if (argErr) *argErr = position[p];
             return DISP_E_TYPEMISMATCH;
         }
