@@ -249,6 +249,29 @@ TEST(Events, ClassInfo2NamesTheEventInterface) {
     EXPECT_EQ(addresses.As(&container), E_NOINTERFACE);
 }
 
+// What a script host's ConnectObject does (Wine's cscript does not implement
+// it): ask the object for its default source interface, find that point and
+// advise a dispatch sink.
+TEST(Events, ConnectsTheWayAScriptHostDoes) {
+    for (const CLSID* clsid : {&CLSID_CNetProfile, &CLSID_CNetProfilesList}) {
+        ComPtr<IDispatch> object = Create<IDispatch>(*clsid);
+        ASSERT_TRUE(object);
+        ComPtr<IProvideClassInfo2> info;
+        ASSERT_EQ(object.As(&info), S_OK);
+        IID source = GUID_NULL;
+        ASSERT_EQ(info->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source), S_OK);
+        ComPtr<IConnectionPoint> point = Point(object.Get(), source);
+        ASSERT_TRUE(point);
+        CSink sink(source);
+        DWORD cookie = 0;
+        EXPECT_EQ(point->Advise(static_cast<IDispatch*>(&sink), &cookie), S_OK);
+        EXPECT_EQ(cookie, 1u);
+        EXPECT_EQ(point->Unadvise(cookie), S_OK);
+        EXPECT_EQ(sink.refs, 1);
+        EXPECT_EQ(sink.calls, 0);
+    }
+}
+
 TEST(Events, NoActionOfASourceCallsItsSinks) {
     ComPtr<INetProfilesList> list = Create<INetProfilesList>(CLSID_CNetProfilesList);
     ComPtr<INetProfile> profile = Create<INetProfile>(CLSID_CNetProfile);
