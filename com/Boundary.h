@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <new>
+#include "com/Bstr.h"
 #include "com/ComError.h"
 #include "registry/Win32Exception.h"
 
@@ -36,6 +37,24 @@ HRESULT ComBoundaryOut(T* out, Body&& body) noexcept {
     if (!out) return E_POINTER;
     *out = T{};
     return ComBoundary(static_cast<Body&&>(body));
+}
+
+// A string getter that may be given no place for its result: S_OK with
+// nothing written. Otherwise a whole copy of `source` (null stays null).
+inline HRESULT CopyStringOut(BSTR source, BSTR* out) noexcept {
+    if (!out) return S_OK;
+    return ComBoundaryOut(out, [&] {
+        *out = CBstr::CopyWhole(source).Detach();
+        return S_OK;
+    });
+}
+
+// A string setter: the field takes the text up to its first NUL.
+inline HRESULT PutString(CBstr& field, BSTR value) noexcept {
+    return ComBoundary([&] {
+        field.AssignToNul(value);
+        return S_OK;
+    });
 }
 
 } // namespace Varquel

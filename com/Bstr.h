@@ -50,6 +50,11 @@ public:
     }
     BSTR* ReleaseAndGetAddressOf() noexcept { Reset(); return &m_str; }
 
+    // Takes the text up to its first NUL, unless it is the very string held.
+    void AssignToNul(BSTR text) {
+        if (text != m_str) *this = CopyToNul(text);
+    }
+
     // Hands a whole copy to an out parameter.
     void CopyTo(BSTR* out) const { *out = CopyWhole(m_str).Detach(); }
 

@@ -132,20 +132,9 @@ STDMETHODIMP CNetProfile::Apply() {
     });
 }
 
-STDMETHODIMP CNetProfile::get_Name(BSTR *pVal) {
-    if (!pVal) return S_OK;
-    return ComBoundaryOut(pVal, [&] {
-        m_name.CopyTo(pVal);
-        return S_OK;
-    });
-}
+STDMETHODIMP CNetProfile::get_Name(BSTR *pVal) { return CopyStringOut(m_name.Get(), pVal); }
 
-STDMETHODIMP CNetProfile::put_Name(BSTR newVal) {
-    return ComBoundary([&] {
-        if (newVal != m_name.Get()) m_name = CBstr::CopyToNul(newVal);
-        return S_OK;
-    });
-}
+STDMETHODIMP CNetProfile::put_Name(BSTR newVal) { return PutString(m_name, newVal); }
 
 STDMETHODIMP CNetProfile::GetDuplicate(INetProfile **ppVal) {
     return ComBoundaryOut(ppVal, [&] {

@@ -35,11 +35,7 @@ void CNetShareList::AppendShare(CBstr&& name, CBstr&& path) {
 // A null out pointer is answered with success and nothing written; an index
 // outside the list reads as a null string.
 HRESULT CNetShareList::EntryAt(const CStringArray& entries, long index, BSTR* out) noexcept {
-    if (!out) return S_OK;
-    return ComBoundaryOut(out, [&] {
-        if (entries.InRange(index)) *out = CBstr::CopyWhole(entries.At(index)).Detach();
-        return S_OK;
-    });
+    return CopyStringOut(entries.InRange(index) ? entries.At(index) : nullptr, out);
 }
 
 STDMETHODIMP CNetShareList::GetCurrent() {

@@ -61,12 +61,8 @@ STDMETHODIMP CPrintersProperty::put_PrinterNumber(long newVal) {
 }
 
 STDMETHODIMP CPrintersProperty::get_Name(BSTR *pVal) {
-    if (!pVal) return S_OK;
-    return ComBoundaryOut(pVal, [&] {
-        // A cursor outside the list reads as a null name.
-        if (m_names.InRange(m_printerNumber)) *pVal = CBstr::CopyWhole(m_names.At(m_printerNumber)).Detach();
-        return S_OK;
-    });
+    // A cursor outside the list reads as a null name.
+    return CopyStringOut(m_names.InRange(m_printerNumber) ? m_names.At(m_printerNumber) : nullptr, pVal);
 }
 
 STDMETHODIMP CPrintersProperty::get_Default(long *pVal) {
@@ -154,7 +150,7 @@ STDMETHODIMP CPrintersProperty::DetectPrinters() {
 
 STDMETHODIMP CPrintersProperty::SetDefault(BSTR DeviceID) {
     return ComBoundary([&] {
-        if (DeviceID != m_defaultDeviceId.Get()) m_defaultDeviceId = CBstr::CopyToNul(DeviceID);
+        m_defaultDeviceId.AssignToNul(DeviceID);
         if (!m_detected || m_defaultDeviceId.IsEmpty()) return S_OK;
         // The first printer whose name matches is the default.
         for (LONG i = 0; i < m_names.Count(); ++i) {
@@ -168,11 +164,7 @@ STDMETHODIMP CPrintersProperty::SetDefault(BSTR DeviceID) {
 }
 
 STDMETHODIMP CPrintersProperty::GetDefault(BSTR *DeviceID) {
-    if (!DeviceID) return S_OK;
-    return ComBoundaryOut(DeviceID, [&] {
-        m_defaultDeviceId.CopyTo(DeviceID);
-        return S_OK;
-    });
+    return CopyStringOut(m_defaultDeviceId.Get(), DeviceID);
 }
 
 } // namespace Varquel

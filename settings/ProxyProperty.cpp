@@ -30,21 +30,6 @@ HRESULT CProxyProperty::FinalConstruct() {
 }
 
 // A null out pointer is answered with success and nothing written.
-HRESULT CProxyProperty::GetText(const CBstr& field, BSTR* pVal) noexcept {
-    if (!pVal) return S_OK;
-    return ComBoundaryOut(pVal, [&] {
-        field.CopyTo(pVal);
-        return S_OK;
-    });
-}
-
-HRESULT CProxyProperty::PutText(CBstr& field, BSTR newVal) noexcept {
-    return ComBoundary([&] {
-        if (newVal != field.Get()) field = CBstr::CopyToNul(newVal);
-        return S_OK;
-    });
-}
-
 STDMETHODIMP CProxyProperty::GetCurrent() {
     return ComBoundary([&] {
         CWmiQuery query(kProxyQuery);
@@ -75,26 +60,26 @@ STDMETHODIMP CProxyProperty::Apply() {
     });
 }
 
-STDMETHODIMP CProxyProperty::get_HTTPServer(BSTR *pVal) { return GetText(m_httpServer, pVal); }
-STDMETHODIMP CProxyProperty::put_HTTPServer(BSTR newVal) { return PutText(m_httpServer, newVal); }
-STDMETHODIMP CProxyProperty::get_HTTPPort(BSTR *pVal) { return GetText(m_httpPort, pVal); }
-STDMETHODIMP CProxyProperty::put_HTTPPort(BSTR newVal) { return PutText(m_httpPort, newVal); }
-STDMETHODIMP CProxyProperty::get_SecureServer(BSTR *pVal) { return GetText(m_secureServer, pVal); }
-STDMETHODIMP CProxyProperty::put_SecureServer(BSTR newVal) { return PutText(m_secureServer, newVal); }
-STDMETHODIMP CProxyProperty::get_SecurePort(BSTR *pVal) { return GetText(m_securePort, pVal); }
-STDMETHODIMP CProxyProperty::put_SecurePort(BSTR newVal) { return PutText(m_securePort, newVal); }
-STDMETHODIMP CProxyProperty::get_FTPServer(BSTR *pVal) { return GetText(m_ftpServer, pVal); }
-STDMETHODIMP CProxyProperty::put_FTPServer(BSTR newVal) { return PutText(m_ftpServer, newVal); }
-STDMETHODIMP CProxyProperty::get_FTPPort(BSTR *pVal) { return GetText(m_ftpPort, pVal); }
-STDMETHODIMP CProxyProperty::put_FTPPort(BSTR newVal) { return PutText(m_ftpPort, newVal); }
-STDMETHODIMP CProxyProperty::get_GopherServer(BSTR *pVal) { return GetText(m_gopherServer, pVal); }
-STDMETHODIMP CProxyProperty::put_GopherServer(BSTR newVal) { return PutText(m_gopherServer, newVal); }
-STDMETHODIMP CProxyProperty::get_GopherPort(BSTR *pVal) { return GetText(m_gopherPort, pVal); }
-STDMETHODIMP CProxyProperty::put_GopherPort(BSTR newVal) { return PutText(m_gopherPort, newVal); }
-STDMETHODIMP CProxyProperty::get_SocksServer(BSTR *pVal) { return GetText(m_socksServer, pVal); }
-STDMETHODIMP CProxyProperty::put_SocksServer(BSTR newVal) { return PutText(m_socksServer, newVal); }
-STDMETHODIMP CProxyProperty::get_SocksPort(BSTR *pVal) { return GetText(m_socksPort, pVal); }
-STDMETHODIMP CProxyProperty::put_SocksPort(BSTR newVal) { return PutText(m_socksPort, newVal); }
+STDMETHODIMP CProxyProperty::get_HTTPServer(BSTR *pVal) { return CopyStringOut(m_httpServer.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_HTTPServer(BSTR newVal) { return PutString(m_httpServer, newVal); }
+STDMETHODIMP CProxyProperty::get_HTTPPort(BSTR *pVal) { return CopyStringOut(m_httpPort.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_HTTPPort(BSTR newVal) { return PutString(m_httpPort, newVal); }
+STDMETHODIMP CProxyProperty::get_SecureServer(BSTR *pVal) { return CopyStringOut(m_secureServer.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_SecureServer(BSTR newVal) { return PutString(m_secureServer, newVal); }
+STDMETHODIMP CProxyProperty::get_SecurePort(BSTR *pVal) { return CopyStringOut(m_securePort.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_SecurePort(BSTR newVal) { return PutString(m_securePort, newVal); }
+STDMETHODIMP CProxyProperty::get_FTPServer(BSTR *pVal) { return CopyStringOut(m_ftpServer.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_FTPServer(BSTR newVal) { return PutString(m_ftpServer, newVal); }
+STDMETHODIMP CProxyProperty::get_FTPPort(BSTR *pVal) { return CopyStringOut(m_ftpPort.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_FTPPort(BSTR newVal) { return PutString(m_ftpPort, newVal); }
+STDMETHODIMP CProxyProperty::get_GopherServer(BSTR *pVal) { return CopyStringOut(m_gopherServer.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_GopherServer(BSTR newVal) { return PutString(m_gopherServer, newVal); }
+STDMETHODIMP CProxyProperty::get_GopherPort(BSTR *pVal) { return CopyStringOut(m_gopherPort.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_GopherPort(BSTR newVal) { return PutString(m_gopherPort, newVal); }
+STDMETHODIMP CProxyProperty::get_SocksServer(BSTR *pVal) { return CopyStringOut(m_socksServer.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_SocksServer(BSTR newVal) { return PutString(m_socksServer, newVal); }
+STDMETHODIMP CProxyProperty::get_SocksPort(BSTR *pVal) { return CopyStringOut(m_socksPort.Get(), pVal); }
+STDMETHODIMP CProxyProperty::put_SocksPort(BSTR newVal) { return PutString(m_socksPort, newVal); }
 
 STDMETHODIMP CProxyProperty::get_IsUseOneProxy(VARIANT_BOOL *pVal) {
     return ComBoundaryOut(pVal, [&] {

@@ -49,9 +49,6 @@ protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
 
 private:
-    static HRESULT GetText(const CBstr& field, BSTR* pVal) noexcept;
-    static HRESULT PutText(CBstr& field, BSTR newVal) noexcept;
-
     // Only the HTTP pair is exchanged with the machine; the other texts and
     // IsUseOneProxy are kept for the client.
     CBstr m_httpServer;
