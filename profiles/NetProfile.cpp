@@ -153,10 +153,8 @@ std::wstring CNetProfile::CheckStorable() const {
     std::vector<std::wstring> adapterKeys;
     for (const ComPtr<CNetAdapterProperty>& adapter : m_adapters->Adapters()) {
         std::wstring adapterKey = StoreText::AsStoredName(adapter->Name());
-        if (!StoreText::IsKeyName(adapterKey)) ThrowComError(E_INVALIDARG);
-        for (const std::wstring& earlier : adapterKeys)
-            if (StoreText::SameKeyName(adapterKey, earlier)) ThrowComError(E_INVALIDARG);
-        adapterKeys.push_back(std::move(adapterKey));
+        if (!StoreText::IsKeyName(adapterKey) || !StoreText::AddDistinctKeyName(adapterKeys, std::move(adapterKey)))
+            ThrowComError(E_INVALIDARG);
     }
     return key;
 }

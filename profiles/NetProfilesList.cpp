@@ -95,12 +95,8 @@ void CNetProfilesList::CheckStorable() const {
     // Profiles whose names differ only in case would share one key.
     std::vector<std::wstring> keys;
     keys.reserve(m_profiles.size());
-    for (const ComPtr<CNetProfile>& profile : m_profiles) {
-        std::wstring key = profile->CheckStorable();
-        for (const std::wstring& earlier : keys)
-            if (StoreText::SameKeyName(key, earlier)) ThrowComError(E_INVALIDARG);
-        keys.push_back(std::move(key));
-    }
+    for (const ComPtr<CNetProfile>& profile : m_profiles)
+        if (!StoreText::AddDistinctKeyName(keys, profile->CheckStorable())) ThrowComError(E_INVALIDARG);
 }
 
 } // namespace Varquel

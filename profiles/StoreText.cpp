@@ -59,4 +59,11 @@ bool SameKeyName(const std::wstring& a, const std::wstring& b) noexcept {
            CSTR_EQUAL;
 }
 
+bool AddDistinctKeyName(std::vector<std::wstring>& keys, std::wstring key) {
+    for (const std::wstring& earlier : keys)
+        if (SameKeyName(key, earlier)) return false;
+    keys.push_back(std::move(key));
+    return true;
+}
+
 } // namespace Varquel::StoreText

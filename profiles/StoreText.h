@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include <vector>
 #include "com/Bstr.h"
 
 // Texts at the boundary of the profile store. Key names and text values are
@@ -26,5 +27,9 @@ bool IsKeyName(const std::wstring& storedName) noexcept;
 
 // Whether two stored names denote the same key: the registry ignores case.
 bool SameKeyName(const std::wstring& a, const std::wstring& b) noexcept;
+
+// Appends a stored name to `keys`; false, nothing appended, when it denotes
+// the same key as one already there.
+bool AddDistinctKeyName(std::vector<std::wstring>& keys, std::wstring key);
 
 } // namespace Varquel::StoreText

@@ -114,8 +114,7 @@ STDMETHODIMP CPrintersProperty::Apply() {
             return S_OK;
         }
         // No detected printer is chosen: find the stored one by DeviceID.
-        CBstr empty = CBstr::Empty();
-        if (NamesMatch(m_defaultDeviceId.Get(), empty.Get())) return S_OK;
+        if (m_defaultDeviceId.IsEmpty()) return S_OK;
         const std::wstring wql = L"SELECT * FROM Win32_Printer WHERE DeviceID = " +
                                  WqlStringLiteral(m_defaultDeviceId.Get(), m_defaultDeviceId.Length());
         CWmiQuery query(wql.c_str());
