@@ -39,6 +39,16 @@ public:
         return copy;
     }
     static CBstr Empty() { return CBstr(L"", 0); }
+    // A copy of a NUL-terminated text for code that may not throw; false
+    // when it cannot be allocated.
+    static bool TryCopy(const wchar_t* text, CBstr& out) noexcept {
+        try {
+            out = CBstr(text);
+            return true;
+        } catch (const CComError&) {
+            return false;
+        }
+    }
 
     BSTR Get() const noexcept { return m_str; }
     bool IsNull() const noexcept { return m_str == nullptr; }

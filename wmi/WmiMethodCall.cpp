@@ -18,10 +18,8 @@ HRESULT StepResult(HRESULT hr, const ComPtr<T>& result) noexcept {
 } // namespace
 
 CWmiMethodCall::CWmiMethodCall(ISWbemObject* target, const wchar_t* methodName) {
-    try {
-        m_name = CBstr(methodName);
-    } catch (const CComError& e) {
-        m_prepared = e.Result();
+    if (!CBstr::TryCopy(methodName, m_name)) {
+        m_prepared = E_OUTOFMEMORY;
         return;
     }
     m_target = target;
@@ -55,11 +53,7 @@ CWmiMethodCall::~CWmiMethodCall() {
 int CWmiMethodCall::SetParameter(const wchar_t* name, const VARIANT& value) noexcept {
     if (!m_inProperties) return 1;
     CBstr propertyName;
-    try {
-        propertyName = CBstr(name);
-    } catch (const CComError&) {
-        return 1;
-    }
+    if (!CBstr::TryCopy(name, propertyName)) return 1;
     ComPtr<ISWbemProperty> property;
     if (FAILED(m_inProperties->Add(propertyName.Get(), wbemCimtypeString, VARIANT_TRUE, 0,
                                    property.GetAddressOf())) ||
@@ -95,11 +89,7 @@ HRESULT CWmiMethodCall::Execute() noexcept {
 HRESULT ExecMethodNoParams(ISWbemObject* object, const wchar_t* methodName) noexcept {
     if (!object) return E_POINTER;
     CBstr name;
-    try {
-        name = CBstr(methodName);
-    } catch (const CComError& e) {
-        return e.Result();
-    }
+    if (!CBstr::TryCopy(methodName, name)) return E_OUTOFMEMORY;
     return object->ExecMethod_(name.Get(), nullptr, 0, nullptr, nullptr);
 }
 

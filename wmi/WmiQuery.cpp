@@ -6,20 +6,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace Varquel {
 
-namespace {
-
-// A BSTR copy of `text`; false when it cannot be allocated.
-bool CopyText(const wchar_t* text, CBstr& out) noexcept {
-    try {
-        out = CBstr(text);
-        return true;
-    } catch (const CComError&) {
-        return false;
-    }
-}
-
-} // namespace
-
 ComPtr<ISWbemServices> ConnectWmi() noexcept {
     ComPtr<ISWbemLocator> locator;
     if (FAILED(CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,
@@ -27,7 +13,7 @@ ComPtr<ISWbemServices> ConnectWmi() noexcept {
         !locator)
         return nullptr;
     CBstr nameSpace;
-    if (!CopyText(L"ROOT\\CIMV2", nameSpace)) return nullptr;
+    if (!CBstr::TryCopy(L"ROOT\\CIMV2", nameSpace)) return nullptr;
     ComPtr<ISWbemServices> services;
     HRESULT hr = locator->ConnectServer(nullptr, nameSpace.Get(), nullptr, nullptr, nullptr, nullptr, 0,
                                         nullptr, services.GetAddressOf());
@@ -40,7 +26,7 @@ ComPtr<ISWbemObject> GetWmiClassObject(const wchar_t* className) noexcept {
     ComPtr<ISWbemServices> services = ConnectWmi();
     if (!services) return nullptr;
     CBstr path;
-    if (!CopyText(className, path)) return nullptr;
+    if (!CBstr::TryCopy(className, path)) return nullptr;
     ComPtr<ISWbemObject> object;
     if (FAILED(services->Get(path.Get(), 0, nullptr, object.GetAddressOf()))) return nullptr;
     return object;
@@ -51,7 +37,7 @@ CWmiQuery::CWmiQuery(const wchar_t* wql) noexcept {
     if (!services) return;
 
     CBstr query, language;
-    if (!CopyText(wql, query) || !CopyText(L"WQL", language)) return;
+    if (!CBstr::TryCopy(wql, query) || !CBstr::TryCopy(L"WQL", language)) return;
     ComPtr<ISWbemObjectSet> set;
     HRESULT hr = services->ExecQuery(query.Get(), language.Get(), 0, nullptr, set.GetAddressOf());
     services.Reset();
