@@ -64,15 +64,15 @@ STDMETHODIMP CAddressList::RemoveAt(long nIndex) {
 
 void CAddressList::Append(BSTR text) { m_entries.Append(text); }
 
-CVariant CAddressList::ToVariantArray() const {
-    const LONG count = m_entries.Count();
+CVariant VariantArrayOf(const CStringArray& entries) {
+    const LONG count = entries.Count();
     CSafeArray array = CSafeArray::Variants(static_cast<ULONG>(count));
     if (count > 0) {
         CSafeArrayLock lock(array.Get());
         VARIANT* elements = lock.Data<VARIANT>();
         for (LONG i = 0; i < count; ++i) {
             // The element owns its copy from here on; a null entry stays a null string.
-            V_BSTR(&elements[i]) = CBstr::CopyWhole(m_entries.At(i)).Detach();
+            V_BSTR(&elements[i]) = CBstr::CopyWhole(entries.At(i)).Detach();
             V_VT(&elements[i]) = VT_BSTR;
         }
     }

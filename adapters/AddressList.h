@@ -8,6 +8,10 @@
 
 namespace Varquel {
 
+// VT_ARRAY|VT_VARIANT, lower bound 0, one VT_BSTR per entry (a whole copy; a
+// null entry stays a null string), zero elements when there are none.
+CVariant VariantArrayOf(const CStringArray& entries);
+
 class CAddressList final : public CComObjectRoot,
                     public CDispatchImpl<IAddressList>,
                     public CProvideClassInfoImpl<CAddressList> {
@@ -28,8 +32,7 @@ public:
     // In-process operations (adapter, profile duplicate, profile store).
     void Append(BSTR text);  // whole copy; null appends a null entry
     const CStringArray& Entries() const noexcept { return m_entries; }
-    // VT_ARRAY|VT_VARIANT, lower bound 0, one VT_BSTR per entry (zero elements when empty).
-    CVariant ToVariantArray() const;
+    CVariant ToVariantArray() const { return VariantArrayOf(m_entries); }
     // Empties the list, then takes the strings of a VT_ARRAY|VT_VARIANT value.
     HRESULT FromVariantArray(const VARIANT& value);
     void CopyFrom(const CAddressList& other);

@@ -3,6 +3,7 @@
 #include <utility>
 #include "com/SafeArray.h"
 #include "com/Variant.h"
+#include "adapters/IpText.h"
 #include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
 
@@ -212,11 +213,14 @@ HRESULT CNetAdapterProperty::WriteConfiguration() {
     if (FAILED(ExecMethodNoParams(configuration, L"ReleaseDHCPLease"))) return S_FALSE;
 
     // One call per method; what the parameters and the method answer is not
-    // looked at: the machine decides what it accepts.
+    // looked at: the machine decides what it accepts. These methods take IPv4
+    // only and refuse a whole call for one IPv6 entry, so the lists' IPv6
+    // addresses and prefix lengths, which the machine reports, stay behind.
     auto callWithLists = [&](const wchar_t* method,
                              std::initializer_list<std::pair<const wchar_t*, AddressKind>> parameters) {
         CWmiMethodCall call(configuration, method);
-        for (const auto& [name, kind] : parameters) call.SetParameter(name, *List(kind).ToVariantArray());
+        for (const auto& [name, kind] : parameters)
+            call.SetParameter(name, *VariantArrayOf(IpText::ForIPv4Methods(List(kind).Entries())));
         call.Execute();
     };
 

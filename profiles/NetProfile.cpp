@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 #include "adapters/AddressList.h"
+#include "adapters/IpText.h"
 #include "adapters/NetAdapterProperty.h"
 #include "profiles/StoreText.h"
 
@@ -215,15 +216,18 @@ void CNetProfile::ReadAdapters(const CRegistryKey& profileKey) {
     }
 }
 
-// Address lists are stored as sets of key names, so addresses that shared one
-// subnet mask come back with it once, and the machine refuses addresses and
-// masks of unequal counts. A single stored mask was every address's mask:
-// give it back to each. (Several different masks cannot be paired again.)
+// Address lists are stored as sets of key names, so IPv4 addresses that
+// shared one subnet mask come back with it once, and the machine refuses
+// addresses and masks of unequal counts. When the one mask sent to the
+// machine is a single IPv4 mask, it was every address's: give it back to
+// each address that is sent. IPv6 entries and their prefix lengths are never
+// sent, so they do not count. (Several masks cannot be paired again.)
 void CNetProfile::RepeatSharedMask(CNetAdapterProperty& adapter) {
-    const CStringArray& addresses = adapter.List(AddressKind::IPAddresses).Entries();
     CAddressList& masks = adapter.List(AddressKind::SubnetMasks);
-    if (masks.Entries().Count() != 1) return;
-    while (masks.Entries().Count() < addresses.Count()) masks.Append(masks.Entries().At(0));
+    const CStringArray sentMasks = IpText::ForIPv4Methods(masks.Entries());
+    if (sentMasks.Count() != 1 || !IpText::IsIPv4(sentMasks.At(0))) return;
+    const LONG sentAddresses = IpText::ForIPv4Methods(adapter.List(AddressKind::IPAddresses).Entries()).Count();
+    for (LONG i = 1; i < sentAddresses; ++i) masks.Append(sentMasks.At(0));
 }
 
 void CNetProfile::ReadDefaultPrinter(const CRegistryKey& profileKey) {

@@ -1,5 +1,6 @@
 #include "simulator/Machine.h"
 #include <wbemcli.h>
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include "simulator/MethodCatalog.h"
@@ -17,14 +18,20 @@ const char* const kKnownClasses[] = {kAdapter, kConfiguration, "Win32_Printer", 
 
 // Method results as Windows reports them.
 constexpr long kSuccess = 0;
-constexpr long kAccessDenied = 2;
+constexpr long kShareAccessDenied = 2;
+constexpr long kMethodNotSupported = 64;
+constexpr long kTooManyGateways = 69;
 constexpr long kInvalidSubnetMask = 66;
 constexpr long kInvalidIpAddress = 70;
 constexpr long kInvalidGateway = 71;
 constexpr long kIpNotEnabled = 84;
+constexpr long kAccessDenied = 91;
 constexpr long kDhcpNotEnabled = 100;
 constexpr long kInvalidShareParameter = 21;
 constexpr long kDuplicateShare = 22;
+
+// The machine-wide setting for a caller without administrator rights.
+const char* const kNotElevated = "_notElevated";
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -136,18 +143,84 @@ bool AllDottedQuads(const std::vector<std::string>& list) {
     return true;
 }
 
+// Windows lists an adapter's IPv4 entries first, then its IPv6 ones; an IPv6
+// entry is one that holds a colon.
+bool IsIPv6Entry(const Json& entry) {
+    return entry.is_string() && entry.get_ref<const std::string&>().find(':') != std::string::npos;
+}
+
+// One of the configuration's address properties, split by family: IPAddress
+// with IPSubnet position by position, or DefaultIPGateway alone.
+struct CFamilies {
+    std::vector<Json> v4, v4Paired, v6, v6Paired;
+};
+
+std::vector<Json> Entries(const Json* value) {
+    std::vector<Json> entries;
+    if (value && value->is_array())
+        for (const Json& entry : *value) entries.push_back(entry);
+    return entries;
+}
+
+CFamilies Split(const Json* values, const Json* paired = nullptr) {
+    CFamilies families;
+    const std::vector<Json> entries = Entries(values);
+    const std::vector<Json> partners = Entries(paired);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const bool v6 = IsIPv6Entry(entries[i]);
+        (v6 ? families.v6 : families.v4).push_back(entries[i]);
+        if (i < partners.size()) (v6 ? families.v6Paired : families.v4Paired).push_back(partners[i]);
+    }
+    return families;
+}
+
 // WMI reports an empty address list as no value.
-Json AddressList(const std::vector<std::string>& list) {
-    if (list.empty()) return Json(nullptr);
+Json Joined(const std::vector<Json>& first, const std::vector<Json>& second) {
+    if (first.empty() && second.empty()) return Json(nullptr);
     Json array = Json::array();
-    for (const std::string& address : list) array.push_back(address);
+    for (const Json& entry : first) array.push_back(entry);
+    for (const Json& entry : second) array.push_back(entry);
     return array;
 }
 
-void TakeLease(Json& configuration) {
-    auto lease = configuration.find("_dhcpLease");
-    if (lease == configuration.end()) return;
-    for (const auto& [name, value] : lease->items()) SetProperty(configuration, name, value);
+std::vector<Json> AsJson(const std::vector<std::string>& list) { return {list.begin(), list.end()}; }
+
+// `current` with the entries of `added` that it lacks, behind its own.
+std::vector<Json> Union(std::vector<Json> current, const std::vector<Json>& added,
+                        std::vector<Json>* currentPaired = nullptr, const std::vector<Json>* addedPaired = nullptr) {
+    for (size_t i = 0; i < added.size(); ++i) {
+        if (std::find(current.begin(), current.end(), added[i]) != current.end()) continue;
+        current.push_back(added[i]);
+        if (currentPaired && addedPaired && i < addedPaired->size()) currentPaired->push_back((*addedPaired)[i]);
+    }
+    return current;
+}
+
+// The lease gives the IPv4 addresses; static gateways and DNS servers stay,
+// as Windows keeps them when DHCP is turned on, and so do IPv6 entries (a
+// lease's own IPv6 entries are added where the adapter lacks them).
+void TakeLease(Json& configuration, const CFamilies& addresses, const CFamilies& gateways) {
+    auto found = configuration.find("_dhcpLease");
+    if (found == configuration.end()) return;
+    const Json lease = *found;
+    const CFamilies leased = Split(GetProperty(lease, "IPAddress"), GetProperty(lease, "IPSubnet"));
+    const CFamilies leasedGateways = Split(GetProperty(lease, "DefaultIPGateway"));
+    for (const auto& [name, value] : lease.items()) {
+        if (EqualsNoCase(name, "IPAddress") || EqualsNoCase(name, "IPSubnet")) {
+            std::vector<Json> prefixes = addresses.v6Paired;
+            std::vector<Json> v6 = Union(addresses.v6, leased.v6, &prefixes, &leased.v6Paired);
+            SetProperty(configuration, "IPAddress", Joined(leased.v4, v6));
+            SetProperty(configuration, "IPSubnet", Joined(leased.v4Paired, prefixes));
+        } else if (EqualsNoCase(name, "DefaultIPGateway")) {
+            SetProperty(configuration, name,
+                        Joined(Union(gateways.v4, leasedGateways.v4), Union(gateways.v6, leasedGateways.v6)));
+        } else if (EqualsNoCase(name, "DNSServerSearchOrder")) {
+            const Json* servers = GetProperty(configuration, name);
+            if (!servers || !servers->is_array() || servers->empty()) SetProperty(configuration, name, value);
+        } else {
+            SetProperty(configuration, name, value);
+        }
+    }
 }
 
 void WriteFile(const std::wstring& path, const std::string& text, const wchar_t* mode) {
@@ -379,69 +452,88 @@ HRESULT CMachine::Execute(const std::string& className, long id, const CMethodIn
 }
 
 long CMachine::RunConfigurationMethod(Json& configuration, const std::string& method, const Parameters& in) {
+    if (NotElevated()) return kAccessDenied;
     const Json* ipEnabled = GetProperty(configuration, "IPEnabled");
     if (ipEnabled && ipEnabled->is_boolean() && !ipEnabled->get<bool>()) return kIpNotEnabled;
     const Json* dhcp = GetProperty(configuration, "DHCPEnabled");
-    bool isDhcp = dhcp && dhcp->is_boolean() && dhcp->get<bool>();
+    const bool isDhcp = dhcp && dhcp->is_boolean() && dhcp->get<bool>();
+
+    // Every method here configures IPv4 only: the adapter's IPv6 entries stay.
+    const CFamilies addresses = Split(GetProperty(configuration, "IPAddress"), GetProperty(configuration, "IPSubnet"));
+    const CFamilies gateways = Split(GetProperty(configuration, "DefaultIPGateway"));
+    auto setAddresses = [&](const std::vector<Json>& v4, const std::vector<Json>& v4Masks) {
+        SetProperty(configuration, "IPAddress", Joined(v4, addresses.v6));
+        SetProperty(configuration, "IPSubnet", Joined(v4Masks, addresses.v6Paired));
+    };
+    auto setGateways = [&](const std::vector<Json>& v4) {
+        SetProperty(configuration, "DefaultIPGateway", Joined(v4, gateways.v6));
+    };
 
     if (method == "EnableStatic") {
-        auto addresses = StringList(Param(in, "IPAddress"));
+        auto newAddresses = StringList(Param(in, "IPAddress"));
         auto masks = StringList(Param(in, "SubnetMask"));
-        if (!addresses || addresses->empty() || !AllDottedQuads(*addresses)) return kInvalidIpAddress;
-        if (!masks || masks->size() != addresses->size() || !AllDottedQuads(*masks)) return kInvalidSubnetMask;
+        if (!newAddresses || newAddresses->empty() || !AllDottedQuads(*newAddresses)) return kInvalidIpAddress;
+        if (!masks || masks->size() != newAddresses->size() || !AllDottedQuads(*masks)) return kInvalidSubnetMask;
         SetProperty(configuration, "DHCPEnabled", false);
-        SetProperty(configuration, "IPAddress", AddressList(*addresses));
-        SetProperty(configuration, "IPSubnet", AddressList(*masks));
+        setAddresses(AsJson(*newAddresses), AsJson(*masks));
         return kSuccess;
     }
-    if (method == "EnableDHCP") {
+    if (method == "EnableDHCP" || method == "RenewDHCPLease") {
+        if (method == "RenewDHCPLease" && !isDhcp) return kDhcpNotEnabled;
         SetProperty(configuration, "DHCPEnabled", true);
-        TakeLease(configuration);
+        TakeLease(configuration, addresses, gateways);
         return kSuccess;
     }
     if (method == "ReleaseDHCPLease") {
         if (!isDhcp) return kDhcpNotEnabled;
-        SetProperty(configuration, "IPAddress", nullptr);
-        SetProperty(configuration, "IPSubnet", nullptr);
-        SetProperty(configuration, "DefaultIPGateway", nullptr);
-        return kSuccess;
-    }
-    if (method == "RenewDHCPLease") {
-        if (!isDhcp) return kDhcpNotEnabled;
-        TakeLease(configuration);
+        setAddresses({}, {});
+        setGateways({});
         return kSuccess;
     }
     if (method == "SetGateways") {
-        auto gateways = StringList(Param(in, "DefaultIPGateway"));
-        if (!gateways || !AllDottedQuads(*gateways)) return kInvalidGateway;
-        SetProperty(configuration, "DefaultIPGateway", AddressList(*gateways));
+        auto newGateways = StringList(Param(in, "DefaultIPGateway"));
+        if (!newGateways || !AllDottedQuads(*newGateways)) return kInvalidGateway;
+        if (newGateways->size() > 5) return kTooManyGateways;
+        if (isDhcp) return kMethodNotSupported;
+        setGateways(AsJson(*newGateways));
         return kSuccess;
     }
     if (method == "SetDNSServerSearchOrder") {
         auto servers = StringList(Param(in, "DNSServerSearchOrder"));
         if (!servers || !AllDottedQuads(*servers)) return kInvalidIpAddress;
-        SetProperty(configuration, "DNSServerSearchOrder", AddressList(*servers));
+        SetProperty(configuration, "DNSServerSearchOrder", Joined(AsJson(*servers), {}));
         return kSuccess;
     }
     // SetWINSServer: an absent or empty server clears it.
     auto primary = SingleString(Param(in, "WINSPrimaryServer"));
     auto secondary = SingleString(Param(in, "WINSSecondaryServer"));
+    for (const auto& server : {primary, secondary})
+        if (server && !server->empty() && !IsDottedQuad(*server)) return kInvalidIpAddress;
     SetProperty(configuration, "WINSPrimaryServer", primary && !primary->empty() ? Json(*primary) : Json(nullptr));
     SetProperty(configuration, "WINSSecondaryServer",
                 secondary && !secondary->empty() ? Json(*secondary) : Json(nullptr));
     return kSuccess;
 }
 
+bool CMachine::NotElevated() const { return FlagSet(m_annotations, kNotElevated); }
+
+void CMachine::SetNotElevated(bool notElevated) {
+    std::lock_guard lock(m_mutex);
+    if (notElevated) m_annotations[kNotElevated] = true;
+    else m_annotations.erase(kNotElevated);
+}
+
 long CMachine::RunShareMethod(long id, const std::string& method, const Parameters& in) {
+    if (NotElevated()) return kShareAccessDenied;
     CClassList& shares = List("Win32_Share");
     if (method == "Delete") {
         for (auto it = shares.records.begin(); it != shares.records.end(); ++it) {
             if (it->id != id) continue;
-            if (FlagSet(it->data, "_undeletable")) return kAccessDenied;
+            if (FlagSet(it->data, "_undeletable")) return kShareAccessDenied;
             shares.records.erase(it);
             return kSuccess;
         }
-        return kAccessDenied;
+        return kShareAccessDenied;
     }
     // Create
     auto name = SingleString(Param(in, "Name"));

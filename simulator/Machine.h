@@ -52,6 +52,10 @@ public:
     void FailMethod(const std::wstring& method, HRESULT hr);
     // The method reports returnValue and changes nothing; 0 turns it off.
     void MethodReturns(const std::wstring& method, long returnValue);
+    // A caller without administrator rights (the description's "_notElevated"):
+    // network-configuration methods answer 91 and share changes 2; reading
+    // and SetDefaultPrinter still work.
+    void SetNotElevated(bool notElevated);
 
     // Simulator COM objects alive (class factories not included).
     long LiveObjects() const noexcept { return m_liveObjects; }
@@ -120,6 +124,7 @@ private:
     CElement MakeElement(const std::string& className, long id, const Json& data) const;
     long RunConfigurationMethod(Json& configuration, const std::string& method, const Parameters& in);
     long RunShareMethod(long id, const std::string& method, const Parameters& in);
+    bool NotElevated() const;
     void Changed();
 
     mutable std::recursive_mutex m_mutex;

@@ -122,6 +122,35 @@ TEST_F(AttachedAdapterTest, ApplyStaticSendsTheListsAndTheFirstTwoWinsServers) {
     EXPECT_EQ("172.16.0.6", state["WINSSecondaryServer"]);
 }
 
+// The machine reports IPv6 entries beside the IPv4 ones, but the methods
+// configure IPv4 only and refuse a whole call for one IPv6 entry.
+TEST_F(AttachedAdapterTest, ApplySendsTheIPv4OnlyMethodsIPv4EntriesOnly) {
+    ComPtr<CNetAdapterProperty> adapter = Attached(2);
+    SetEntries(adapter.Get(), Kind::IPAddresses, {L"172.16.0.10", L"2001:db8::10", L"172.17.0.10", L"fe80::10"});
+    SetEntries(adapter.Get(), Kind::SubnetMasks, {L"255.255.0.0", L"64", L"255.255.255.0", L"64"});
+    SetEntries(adapter.Get(), Kind::GateWayAddresses, {L"172.16.0.1", L"fe80::1"});
+    SetEntries(adapter.Get(), Kind::DNSAddresses, {L"2001:4860:4860::8888", L"172.16.0.2", L"odd"});
+    EXPECT_EQ(S_OK, adapter->Apply());
+    EXPECT_EQ((Lines{
+                  Exec(2, "ReleaseDHCPLease()"),
+                  Exec(2, R"(EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["172.16.0.10","172.17.0.10"], )"
+                          R"(SubnetMask=VT_ARRAY|VT_VARIANT["255.255.0.0","255.255.255.0"]))"),
+                  Exec(2, R"(SetGateways(DefaultIPGateway=VT_ARRAY|VT_VARIANT["172.16.0.1"]))"),
+                  // An entry of neither kind is the machine's to judge.
+                  Exec(2, R"(SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["172.16.0.2","odd"]))"),
+              }),
+              TakeJournal());
+    EXPECT_EQ(Json::array({"172.16.0.10", "172.17.0.10"}), ConfigurationState(2)["IPAddress"]);
+    // The lists keep every entry.
+    EXPECT_EQ(4, adapter->List(Kind::IPAddresses).Entries().Count());
+
+    // A list left without an IPv4 entry is sent empty, on the DHCP path too.
+    adapter->SetIsDhcp(VARIANT_TRUE);
+    SetEntries(adapter.Get(), Kind::DNSAddresses, {L"fe80::53"});
+    EXPECT_EQ(S_OK, adapter->Apply());
+    EXPECT_EQ(Exec(2, "SetDNSServerSearchOrder(DNSServerSearchOrder=" + kEmpty + ")"), TakeJournal().back());
+}
+
 TEST_F(AttachedAdapterTest, ApplyReportsSuccessWhateverTheMachineAnswersOnTheStaticPath) {
     ComPtr<CNetAdapterProperty> adapter = Attached(0);
     SetEntries(adapter.Get(), Kind::IPAddresses, {L"not an address"});

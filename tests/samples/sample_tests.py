@@ -115,6 +115,29 @@ def office_machine(example):
     return office
 
 
+def is_ipv6(entry):
+    return ":" in entry
+
+
+def ipv4(entries):
+    return [e for e in entries or [] if not is_ipv6(e)]
+
+
+def ipv4_paired(lease):
+    """The lease's masks of its IPv4 addresses."""
+    return [m for a, m in zip(lease.get("IPAddress") or [], lease.get("IPSubnet") or []) if not is_ipv6(a)]
+
+
+def loaded_masks(config):
+    """The masks of a stored static adapter as Load gives them back: the stored set in
+    the registry's order, and the one IPv4 mask once more for every further IPv4 address."""
+    masks = sorted(set(config["IPSubnet"]), key=str.lower)
+    sent = [m for m in masks if not is_ipv6(m) and not m.isdigit()]
+    if len(sent) == 1:
+        masks += sent * (len(ipv4(config["IPAddress"])) - 1)
+    return masks
+
+
 def move(machine):
     """Another network: static adapters on DHCP with their lease, DNS and WINS gone,
     a local printer the default. Done on the file, not through Varquel."""
@@ -124,8 +147,13 @@ def move(machine):
         if config.get("DHCPEnabled"):
             continue
         config["DHCPEnabled"] = True
-        for key in ["IPAddress", "IPSubnet", "DefaultIPGateway"]:
-            config[key] = config.get("_dhcpLease", {}).get(key)
+        # DHCP gives the IPv4 entries; the IPv6 ones stay, as on Windows.
+        lease = config.get("_dhcpLease", {})
+        kept = [i for i, a in enumerate(config.get("IPAddress") or []) if is_ipv6(a)]
+        config["IPAddress"] = ipv4(lease.get("IPAddress")) + [config["IPAddress"][i] for i in kept] or None
+        config["IPSubnet"] = ipv4_paired(lease) + [config["IPSubnet"][i] for i in kept] or None
+        config["DefaultIPGateway"] = (ipv4(lease.get("DefaultIPGateway")) +
+                                      [g for g in config.get("DefaultIPGateway") or [] if is_ipv6(g)]) or None
         config["DNSServerSearchOrder"] = None
         config["WINSPrimaryServer"] = None
         config["WINSSecondaryServer"] = None
@@ -221,11 +249,11 @@ def sample_test(client, source, build):
     checks.check(code == 0 and ethernet["Name"] in store and network_printer(office) in store,
                  "the store holds the adapter and the default printer", store)
 
-    # The store keeps a list as a set: the two addresses' common mask is stored
-    # once, and loading gives it back to each address.
+    # The store keeps a list as a set: the two IPv4 addresses' common mask is
+    # stored once, and loading gives it back to each.
     out = run("show", "Office")
-    masks = ethernet["_configuration"]["IPSubnet"]
-    checks.check(f"subnet masks  {', '.join(sorted(masks))}\n" in out, "show: a mask for each address", out)
+    masks = loaded_masks(ethernet["_configuration"])
+    checks.check(f"subnet masks  {', '.join(masks)}\n" in out, "show: a mask for each address", out)
     checks.check(f"default printer {network_printer(office)}" in out, "show: the default printer")
 
     # Another network, then back.

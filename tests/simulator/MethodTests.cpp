@@ -63,15 +63,23 @@ TEST_F(Methods, EnableStaticRefusesBadAddressesAndLeavesTheMachine) {
     EXPECT_EQ(before, Machine().State());
 }
 
-TEST_F(Methods, EnableDhcpTakesTheAdaptersLease) {
+TEST_F(Methods, EnableDhcpTakesTheLeaseButKeepsStaticGatewaysAndDnsServers) {
     ComPtr<ISWbemObject> eth = Configuration(0);
     EXPECT_EQ(0, Call(eth.Get(), L"EnableDHCP").returnValue);
     Json config = Config(0);
     EXPECT_EQ(true, config["DHCPEnabled"]);
     EXPECT_EQ(Json::parse(R"(["10.0.0.77"])"), config["IPAddress"]);
     EXPECT_EQ(Json::parse(R"(["255.255.255.0"])"), config["IPSubnet"]);
-    EXPECT_EQ(Json::parse(R"(["10.0.0.254"])"), config["DefaultIPGateway"]);
-    EXPECT_EQ(Json::parse(R"(["10.0.0.253"])"), config["DNSServerSearchOrder"]);
+    // The static gateway stays beside the lease's, and the static DNS server
+    // is not reverted to the lease's.
+    EXPECT_EQ(Json::parse(R"(["10.0.0.1", "10.0.0.254"])"), config["DefaultIPGateway"]);
+    EXPECT_EQ(Json::parse(R"(["10.0.0.2"])"), config["DNSServerSearchOrder"]);
+
+    Params noDns;
+    noDns.emplace_back(L"DNSServerSearchOrder", Strs({}));
+    ASSERT_EQ(0, Call(eth.Get(), L"SetDNSServerSearchOrder", noDns).returnValue);
+    EXPECT_EQ(0, Call(eth.Get(), L"RenewDHCPLease").returnValue);
+    EXPECT_EQ(Json::parse(R"(["10.0.0.253"])"), Config(0)["DNSServerSearchOrder"]);
 }
 
 TEST_F(Methods, LeaseMethodsNeedDhcp) {
@@ -142,6 +150,128 @@ TEST_F(Methods, AnAdapterWithIpDisabledRefusesChanges) {
     const Json before = Machine().State();
     EXPECT_EQ(84, Call(off.Get(), L"EnableDHCP").returnValue);
     EXPECT_EQ(before, Machine().State());
+}
+
+// ---- Today's Windows: IPv6 entries beside the IPv4 ones ----
+
+constexpr const char* kWindows11 = R"json({
+  "Win32_NetworkAdapter": [
+    { "Name": "Eth", "NetConnectionID": "Ethernet",
+      "_configuration": {
+        "IPEnabled": true, "DHCPEnabled": false,
+        "IPAddress": ["10.0.0.5", "2001:db8::5", "fe80::5"], "IPSubnet": ["255.0.0.0", "64", "64"],
+        "DefaultIPGateway": ["10.0.0.1", "fe80::1"], "DNSServerSearchOrder": ["10.0.0.2"],
+        "WINSPrimaryServer": null, "WINSSecondaryServer": null,
+        "_dhcpLease": { "IPAddress": ["10.0.0.77", "fe80::5"], "IPSubnet": ["255.255.255.0", "64"],
+                        "DefaultIPGateway": ["10.0.0.254"] } } }
+  ],
+  "Win32_Printer": [ { "DeviceID": "A", "Default": true }, { "DeviceID": "B", "Default": false } ],
+  "Win32_Share": [ { "Name": "docs", "Path": "C:\\docs", "Type": 0 } ]
+})json";
+
+class Windows11 : public Methods {
+protected:
+    void SetUp() override { Install(kWindows11); }
+};
+
+TEST_F(Windows11, IPv4MethodsKeepTheIPv6Entries) {
+    ComPtr<ISWbemObject> eth = Configuration(0);
+    Params statics;
+    statics.emplace_back(L"IPAddress", Strs({L"10.0.0.6", L"10.1.0.6"}));
+    statics.emplace_back(L"SubnetMask", Strs({L"255.0.0.0", L"255.255.0.0"}));
+    ASSERT_EQ(0, Call(eth.Get(), L"EnableStatic", statics).returnValue);
+    Params gateways;
+    gateways.emplace_back(L"DefaultIPGateway", Strs({L"10.0.0.254"}));
+    ASSERT_EQ(0, Call(eth.Get(), L"SetGateways", gateways).returnValue);
+    Json config = Config(0);
+    EXPECT_EQ(Json::parse(R"(["10.0.0.6", "10.1.0.6", "2001:db8::5", "fe80::5"])"), config["IPAddress"]);
+    EXPECT_EQ(Json::parse(R"(["255.0.0.0", "255.255.0.0", "64", "64"])"), config["IPSubnet"]);
+    EXPECT_EQ(Json::parse(R"(["10.0.0.254", "fe80::1"])"), config["DefaultIPGateway"]);
+
+    // DHCP for IPv4 neither gives nor takes IPv6 addresses.
+    ASSERT_EQ(0, Call(eth.Get(), L"EnableDHCP").returnValue);
+    EXPECT_EQ(Json::parse(R"(["10.0.0.77", "2001:db8::5", "fe80::5"])"), Config(0)["IPAddress"]);
+    EXPECT_EQ(Json::parse(R"(["255.255.255.0", "64", "64"])"), Config(0)["IPSubnet"]);
+    ASSERT_EQ(0, Call(eth.Get(), L"ReleaseDHCPLease").returnValue);
+    config = Config(0);
+    EXPECT_EQ(Json::parse(R"(["2001:db8::5", "fe80::5"])"), config["IPAddress"]);
+    EXPECT_EQ(Json::parse(R"(["64", "64"])"), config["IPSubnet"]);
+    EXPECT_EQ(Json::parse(R"(["fe80::1"])"), config["DefaultIPGateway"]);
+}
+
+TEST_F(Windows11, IPv4MethodsRefuseIPv6EntriesAndLeaveTheMachine) {
+    ComPtr<ISWbemObject> eth = Configuration(0);
+    const Json before = Machine().State();
+    auto call = [&](const wchar_t* method, std::vector<std::pair<const wchar_t*, CVariant>> params) {
+        return Call(eth.Get(), method, params).returnValue;
+    };
+    std::vector<std::pair<const wchar_t*, CVariant>> p;
+    p.emplace_back(L"IPAddress", Strs({L"10.0.0.5", L"fe80::5"}));
+    p.emplace_back(L"SubnetMask", Strs({L"255.0.0.0", L"64"}));
+    EXPECT_EQ(70, call(L"EnableStatic", std::move(p))) << "an IPv6 address, checked before the masks";
+    p = {};
+    p.emplace_back(L"IPAddress", Strs({L"10.0.0.5", L"10.0.0.6"}));
+    p.emplace_back(L"SubnetMask", Strs({L"255.0.0.0", L"64"}));
+    EXPECT_EQ(66, call(L"EnableStatic", std::move(p))) << "a prefix length as a mask";
+    p = {};
+    p.emplace_back(L"DefaultIPGateway", Strs({L"10.0.0.1", L"fe80::1"}));
+    EXPECT_EQ(71, call(L"SetGateways", std::move(p)));
+    p = {};
+    p.emplace_back(L"DefaultIPGateway", Strs({L"10.0.0.1", L"10.0.0.2", L"10.0.0.3", L"10.0.0.4", L"10.0.0.5",
+                                              L"10.0.0.6"}));
+    EXPECT_EQ(69, call(L"SetGateways", std::move(p)));
+    p = {};
+    p.emplace_back(L"DNSServerSearchOrder", Strs({L"2001:4860:4860::8888"}));
+    EXPECT_EQ(70, call(L"SetDNSServerSearchOrder", std::move(p)));
+    p = {};
+    p.emplace_back(L"WINSPrimaryServer", Str(L"fe80::9"));
+    EXPECT_EQ(70, call(L"SetWINSServer", std::move(p)));
+    EXPECT_EQ(before, Machine().State());
+
+    // SetGateways is for static adapters: on DHCP it is not supported.
+    ASSERT_EQ(0, Call(eth.Get(), L"EnableDHCP").returnValue);
+    const Json onDhcp = Machine().State();
+    p = {};
+    p.emplace_back(L"DefaultIPGateway", Strs({L"10.0.0.1"}));
+    EXPECT_EQ(64, call(L"SetGateways", std::move(p)));
+    EXPECT_EQ(onDhcp, Machine().State());
+}
+
+TEST_F(Windows11, ANotElevatedCallerReadsButChangesNothing) {
+    Machine().SetNotElevated(true);
+    const Json before = Machine().State();
+    ComPtr<ISWbemObject> eth = Configuration(0);
+    EXPECT_EQ("10.0.0.2", TextsOf(Read(eth.Get(), L"DNSServerSearchOrder")).at(0));
+    Params statics;
+    statics.emplace_back(L"IPAddress", Strs({L"10.0.0.6"}));
+    statics.emplace_back(L"SubnetMask", Strs({L"255.0.0.0"}));
+    Params gateways;
+    gateways.emplace_back(L"DefaultIPGateway", Strs({L"10.0.0.1"}));
+    Params dns;
+    dns.emplace_back(L"DNSServerSearchOrder", Strs({L"10.0.0.3"}));
+    Params wins;
+    wins.emplace_back(L"WINSPrimaryServer", Str(L"10.0.0.9"));
+    for (const auto& [method, params] : std::vector<std::pair<const wchar_t*, const Params*>>{
+             {L"EnableStatic", &statics}, {L"EnableDHCP", nullptr}, {L"ReleaseDHCPLease", nullptr},
+             {L"RenewDHCPLease", nullptr}, {L"SetGateways", &gateways}, {L"SetDNSServerSearchOrder", &dns},
+             {L"SetWINSServer", &wins}})
+        EXPECT_EQ(91, Call(eth.Get(), method, params ? *params : Params{}).returnValue) << Varquel::CBstr(method).Get();
+
+    ComPtr<ISWbemObject> docs = Object(L"SELECT * FROM Win32_Share");
+    EXPECT_EQ(2, Call(docs.Get(), L"Delete").returnValue);
+    Params share;
+    share.emplace_back(L"Name", Str(L"music"));
+    share.emplace_back(L"Path", Str(L"E:\\music"));
+    share.emplace_back(L"Type", I4(0));
+    EXPECT_EQ(2, Call(docs.Get(), L"Create", share).returnValue);
+    EXPECT_EQ(before, Machine().State());
+
+    // The default printer is the user's own.
+    ComPtr<ISWbemObject> printer = Object(L"SELECT * FROM Win32_Printer", 1);
+    EXPECT_EQ(0, Call(printer.Get(), L"SetDefaultPrinter").returnValue);
+    EXPECT_EQ(true, Machine().Instance("Win32_Printer", 1)["Default"]);
+    // The setting is part of the machine's description.
+    EXPECT_EQ(true, Machine().State()["_notElevated"]);
 }
 
 // ---- Win32_Printer, Win32_Proxy ----
