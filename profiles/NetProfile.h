@@ -1,12 +1,11 @@
 #pragma once
-#include <string>
+#include <utility>
 #include "com/Bstr.h"
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/ConnectionPoint.h"
 #include "com/DispatchImpl.h"
 #include "adapters/NetAdaptersList.h"
-#include "registry/RegistryKey.h"
 #include "settings/PrintersProperty.h"
 #include "Varquel_h.h"
 
@@ -43,25 +42,12 @@ public:
     CPrintersProperty& Printers() const noexcept { return *m_printers.Get(); }
     BSTR Name() const noexcept { return m_name.Get(); }
 
-    // The name of this profile's key in the store, as the registry will hold
-    // it. Throws CComError(E_INVALIDARG) when the profile cannot be stored:
-    // its name or an adapter's name cannot be one key name, or two of its
-    // adapters would share a key.
-    std::wstring CheckStorable() const;
-
-    // Writes this profile as one subkey of "Profiles".
-    void SaveToRegistry(const Wexmoor::CRegistryKey& profilesKey) const;
-    // Fills this new profile from the stored profile that `position` stands on.
-    void LoadFromRegistry(const Wexmoor::CRegistryKey::SubkeyIterator& position);
+    void SetName(CBstr name) noexcept { m_name = std::move(name); }
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
 
 private:
-    static void RepeatSharedMask(CNetAdapterProperty& adapter);
-    void ReadAdapters(const Wexmoor::CRegistryKey& profileKey);
-    void ReadDefaultPrinter(const Wexmoor::CRegistryKey& profileKey);
-
     CBstr m_name;
     ComPtr<CNetAdaptersList> m_adapters;
     ComPtr<CPrintersProperty> m_printers;

@@ -2,6 +2,8 @@
 #include <string>
 #include <utility>
 #include "profiles/ProfileStore.h"
+#include "profiles/RegistrySeam.h"
+#include "profiles/StoreLayout.h"
 #include "profiles/StoreText.h"
 
 namespace Varquel {
@@ -47,27 +49,32 @@ STDMETHODIMP CNetProfilesList::Add(INetProfile *pNetProfile) {
 
 STDMETHODIMP CNetProfilesList::Load() {
     return ComBoundary([&] {
-        const CProfileStore store;
-        const Wexmoor::CRegistryKey profilesKey = store.OpenProfiles();
-        // Stored profiles follow the entries already in the list, in the
-        // registry's order.
-        for (Wexmoor::CRegistryKey::SubkeyIterator it = profilesKey.begin(); it != profilesKey.end(); ++it) {
-            ComPtr<CNetProfile> profile = CreateServerObject<CNetProfile, INetProfile>(CLSID_CNetProfile);
-            profile->LoadFromRegistry(it);
-            m_profiles.push_back(std::move(profile));
-        }
-        return S_OK;
+        return ThroughRegistry([&] {
+            const CProfileStore store;
+            const Wexmoor::CRegistryKey profilesKey = store.OpenProfiles();
+            // Stored profiles follow the entries already in the list, in the
+            // registry's order.
+            for (Wexmoor::CRegistryKey::SubkeyIterator it = profilesKey.begin(); it != profilesKey.end(); ++it) {
+                ComPtr<CNetProfile> profile = CreateServerObject<CNetProfile, INetProfile>(CLSID_CNetProfile);
+                CStoreLayout::LoadFromRegistry(*profile.Get(), it);
+                m_profiles.push_back(std::move(profile));
+            }
+            return S_OK;
+        });
     });
 }
 
 STDMETHODIMP CNetProfilesList::Save() {
     return ComBoundary([&] {
         CheckStorable();
-        const CProfileStore store;
-        store.Replace([&](const Wexmoor::CRegistryKey& profilesKey) {
-            for (const ComPtr<CNetProfile>& profile : m_profiles) profile->SaveToRegistry(profilesKey);
+        return ThroughRegistry([&] {
+            const CProfileStore store;
+            store.Replace([&](const Wexmoor::CRegistryKey& profilesKey) {
+                for (const ComPtr<CNetProfile>& profile : m_profiles)
+                    CStoreLayout::SaveToRegistry(*profile.Get(), profilesKey);
+            });
+            return S_OK;
         });
-        return S_OK;
     });
 }
 
@@ -96,7 +103,8 @@ void CNetProfilesList::CheckStorable() const {
     std::vector<std::wstring> keys;
     keys.reserve(m_profiles.size());
     for (const ComPtr<CNetProfile>& profile : m_profiles)
-        if (!StoreText::AddDistinctKeyName(keys, profile->CheckStorable())) ThrowComError(E_INVALIDARG);
+        if (!StoreText::AddDistinctKeyName(keys, CStoreLayout::CheckStorable(*profile.Get())))
+            ThrowComError(E_INVALIDARG);
 }
 
 } // namespace Varquel

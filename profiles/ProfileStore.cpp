@@ -1,4 +1,5 @@
 #include "profiles/ProfileStore.h"
+#include "registry/UniqueRegKey.h"
 
 namespace Varquel {
 
@@ -165,11 +166,10 @@ void CProfileStore::SwapByCopy() const {
 }
 
 bool CProfileStore::Exists(const wchar_t* name) const {
-    HKEY key = nullptr;
-    const LONG result = RegOpenKeyExW(m_quoran, name, 0, KEY_READ, &key);
+    Wexmoor::CUniqueRegKey key;
+    const LONG result = RegOpenKeyExW(m_quoran, name, 0, KEY_READ, key.Put());
     if (result == ERROR_FILE_NOT_FOUND) return false;
     Check(result, kWhereExists);
-    RegCloseKey(key);
     return true;
 }
 
@@ -183,9 +183,8 @@ void CProfileStore::DeleteTreeQuietly(const wchar_t* name) const noexcept {
 }
 
 void CProfileStore::CreateEmpty(const wchar_t* name) const {
-    HKEY key = nullptr;
-    Check(RegCreateKeyExW(m_quoran, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr), kWhereCreate);
-    RegCloseKey(key);
+    Wexmoor::CUniqueRegKey key;
+    Check(RegCreateKeyExW(m_quoran, name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.Put(), nullptr), kWhereCreate);
 }
 
 void CProfileStore::Rename(const wchar_t* from, const wchar_t* to) const {

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
-#include <type_traits>
 #include <stdexcept>
 #include <string>
+#include "registry/UniqueRegKey.h"
 #include "simulator/LocatorFactory.h"
 #include "simulator/Machine.h"
 
@@ -120,19 +120,11 @@ LONG WriteString(HKEY key, const wchar_t* name, const std::wstring& value) {
                           static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using KeyHolder = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
 // The key of SWbemLocator's server, opened or created.
-LONG OpenServerKey(bool create, KeyHolder& key) {
-    HKEY opened = nullptr;
-    LONG error = create ? RegCreateKeyExW(HKEY_CLASSES_ROOT, kServerKey, 0, nullptr, 0, KEY_READ | KEY_WRITE,
-                                          nullptr, &opened, nullptr)
-                        : RegOpenKeyExW(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_READ | KEY_WRITE, &opened);
-    if (error == ERROR_SUCCESS) key.reset(opened);
-    return error;
+LONG OpenServerKey(bool create, Wexmoor::CUniqueRegKey& key) {
+    return create ? RegCreateKeyExW(HKEY_CLASSES_ROOT, kServerKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                                    key.Put(), nullptr)
+                  : RegOpenKeyExW(HKEY_CLASSES_ROOT, kServerKey, 0, KEY_READ | KEY_WRITE, key.Put());
 }
 
 } // namespace
@@ -169,40 +161,40 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
     std::wstring path = ModulePath();
     if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    KeyHolder key;
+    Wexmoor::CUniqueRegKey key;
     LONG error = OpenServerKey(true, key);
     if (error != ERROR_SUCCESS) return HRESULT_FROM_WIN32(error);
     bool present = false;
-    std::wstring previous = ReadString(key.get(), nullptr, present);
+    std::wstring previous = ReadString(key.Get(), nullptr, present);
     if (present && lstrcmpiW(previous.c_str(), path.c_str()) != 0) {
         bool modelPresent = false;
-        std::wstring model = ReadString(key.get(), L"ThreadingModel", modelPresent);
-        WriteString(key.get(), kPreviousServer, previous);
-        if (modelPresent) WriteString(key.get(), kPreviousModel, model);
+        std::wstring model = ReadString(key.Get(), L"ThreadingModel", modelPresent);
+        WriteString(key.Get(), kPreviousServer, previous);
+        if (modelPresent) WriteString(key.Get(), kPreviousModel, model);
     }
-    error = WriteString(key.get(), nullptr, path);
-    if (error == ERROR_SUCCESS) error = WriteString(key.get(), L"ThreadingModel", L"Both");
+    error = WriteString(key.Get(), nullptr, path);
+    if (error == ERROR_SUCCESS) error = WriteString(key.Get(), L"ThreadingModel", L"Both");
     return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     std::wstring path = ModulePath();
-    KeyHolder key;
+    Wexmoor::CUniqueRegKey key;
     if (OpenServerKey(false, key) != ERROR_SUCCESS) return S_OK;
     bool present = false;
-    std::wstring current = ReadString(key.get(), nullptr, present);
+    std::wstring current = ReadString(key.Get(), nullptr, present);
     if (!present || lstrcmpiW(current.c_str(), path.c_str()) != 0) return S_OK;  // not ours
     bool hadPrevious = false, hadModel = false;
-    std::wstring previous = ReadString(key.get(), kPreviousServer, hadPrevious);
-    std::wstring model = ReadString(key.get(), kPreviousModel, hadModel);
+    std::wstring previous = ReadString(key.Get(), kPreviousServer, hadPrevious);
+    std::wstring model = ReadString(key.Get(), kPreviousModel, hadModel);
     if (!hadPrevious) {
-        key.reset();
+        key.Reset();
         LONG error = RegDeleteKeyW(HKEY_CLASSES_ROOT, kServerKey);
         return error == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(error);
     }
-    WriteString(key.get(), nullptr, previous);
-    if (hadModel) WriteString(key.get(), L"ThreadingModel", model);
-    RegDeleteValueW(key.get(), kPreviousServer);
-    RegDeleteValueW(key.get(), kPreviousModel);
+    WriteString(key.Get(), nullptr, previous);
+    if (hadModel) WriteString(key.Get(), L"ThreadingModel", model);
+    RegDeleteValueW(key.Get(), kPreviousServer);
+    RegDeleteValueW(key.Get(), kPreviousModel);
     return S_OK;
 }

@@ -8,6 +8,8 @@
 #include "com/Bstr.h"
 #include "profiles/NetProfile.h"
 #include "profiles/ProfileStore.h"
+#include "profiles/RegistrySeam.h"
+#include "profiles/StoreLayout.h"
 
 // The registry wrapper allocates with nothrow new; a test can make the n-th
 // next allocation fail and so fail any registry step it likes.
@@ -418,21 +420,26 @@ protected:
     // Replace through the store itself, so that both methods run under Wine.
     HRESULT Replace(INetProfilesList* list, bool failAtTheEnd = false) {
         return Varquel::ComBoundary([&] {
-            const CProfileStore store(GetParam());
-            store.Replace([&](const Wexmoor::CRegistryKey& profilesKey) {
-                for (long i = 0, count = Count(list); i < count; ++i)
-                    Varquel::ImplOf<Varquel::CNetProfile>(At(list, i).Get())->SaveToRegistry(profilesKey);
-                if (failAtTheEnd) throw Wexmoor::CRegistryKey::Exception("test", ERROR_WRITE_FAULT);
+            return Varquel::ThroughRegistry([&] {
+                const CProfileStore store(GetParam());
+                store.Replace([&](const Wexmoor::CRegistryKey& profilesKey) {
+                    for (long i = 0, count = Count(list); i < count; ++i)
+                        Varquel::CStoreLayout::SaveToRegistry(*Varquel::ImplOf<Varquel::CNetProfile>(At(list, i).Get()).Get(),
+                                                              profilesKey);
+                    if (failAtTheEnd) throw Wexmoor::CRegistryKey::Exception("test", ERROR_WRITE_FAULT);
+                });
+                return S_OK;
             });
-            return S_OK;
         });
     }
     std::vector<std::string> Open() {
         std::vector<std::string> names;
         const HRESULT hr = Varquel::ComBoundary([&] {
-            const Wexmoor::CRegistryKey profiles = CProfileStore(GetParam()).OpenProfiles();
-            for (auto it = profiles.begin(); it != profiles.end(); ++it) names.emplace_back(*it);
-            return S_OK;
+            return Varquel::ThroughRegistry([&] {
+                const Wexmoor::CRegistryKey profiles = CProfileStore(GetParam()).OpenProfiles();
+                for (auto it = profiles.begin(); it != profiles.end(); ++it) names.emplace_back(*it);
+                return S_OK;
+            });
         });
         EXPECT_EQ(hr, S_OK);
         return names;

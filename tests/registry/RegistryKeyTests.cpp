@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 #include "com/Boundary.h"
+#include "profiles/RegistrySeam.h"
 #include "registry/RegistryKey.h"
 #include "tests/support/TestSupport.h"
 
@@ -628,9 +629,12 @@ TEST_F(RegistryKeyTest, ExceptionsAreWin32ExceptionsWithTheSystemText) {
         ASSERT_FALSE(expected.empty());
         EXPECT_EQ(e.GetErrorText(), expected);
     }
+    // Where profiles call the registry, the failure goes on as its HRESULT.
     const HRESULT hr = Varquel::ComBoundary([&]() -> HRESULT {
-        Open().OpenKey("missing", KEY_READ);
-        return S_OK;
+        return Varquel::ThroughRegistry([&] {
+            Open().OpenKey("missing", KEY_READ);
+            return S_OK;
+        });
     });
     EXPECT_EQ(hr, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
 }
