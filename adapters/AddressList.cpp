@@ -1,5 +1,4 @@
 #include "adapters/AddressList.h"
-#include <new>
 #include "com/SafeArray.h"
 
 namespace Varquel {
@@ -33,20 +32,13 @@ STDMETHODIMP CAddressList::Add(BSTR Value) {
 }
 
 STDMETHODIMP CAddressList::GetAt(long nIndex, BSTR *pValue) {
-    return ComBoundaryOut(pValue, [&] {
-        // A copy that cannot be made leaves the result null; the read still succeeds.
-        try {
-            if (m_entries.InRange(nIndex))
-                *pValue = CBstr::CopyWhole(m_entries.At(nIndex)).Detach();
-            else
-                *pValue = CBstr::Empty().Detach();
-        } catch (const CComError&) {
-            *pValue = nullptr;
-        } catch (const std::bad_alloc&) {
-            *pValue = nullptr;
-        }
-        return S_OK;
+    if (!pValue) return E_POINTER;
+    *pValue = nullptr;
+    // A copy that cannot be made leaves the result null; the read still succeeds.
+    Tolerate([&] {
+        *pValue = (m_entries.InRange(nIndex) ? CBstr::CopyWhole(m_entries.At(nIndex)) : CBstr::Empty()).Detach();
     });
+    return S_OK;
 }
 
 STDMETHODIMP CAddressList::RemoveAll() {

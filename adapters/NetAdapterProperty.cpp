@@ -52,19 +52,6 @@ ComPtr<ISWbemObject> FirstConfiguration(ISWbemObject* adapterObject) {
     return configuration;
 }
 
-// A copy of a stored string for a getter that may not fail: null when there
-// is no place for it or the copy cannot be made.
-HRESULT HandOutString(const CBstr& value, BSTR* out) noexcept {
-    if (!out) return S_OK;
-    *out = nullptr;
-    try {
-        value.CopyTo(out);
-    } catch (...) {
-        *out = nullptr;
-    }
-    return S_OK;
-}
-
 } // namespace
 
 HRESULT CNetAdapterProperty::FinalConstruct() {
@@ -113,11 +100,11 @@ STDMETHODIMP CNetAdapterProperty::put_IsDHCP(VARIANT_BOOL newVal) {
 }
 
 STDMETHODIMP CNetAdapterProperty::get_Name(BSTR *pVal) {
-    return HandOutString(m_name, pVal);
+    return HandOutStringOrNull(m_name.Get(), pVal);
 }
 
 STDMETHODIMP CNetAdapterProperty::get_NetConnectionID(BSTR *pVal) {
-    return HandOutString(m_netConnectionId, pVal);
+    return HandOutStringOrNull(m_netConnectionId.Get(), pVal);
 }
 
 HRESULT CNetAdapterProperty::HandOutList(AddressKind kind, IAddressList** pVal) const {

@@ -54,13 +54,17 @@ public:
     // IsDHCP and the five list objects move here from a stored adapter.
     void TakeSettingsFrom(CNetAdapterProperty& stored) noexcept;
 
+    // GetCurrent and Apply for callers inside the server: S_FALSE when the
+    // adapter is detached or a reading or parameterless method fails; other
+    // failures are thrown.
+    HRESULT ReadConfiguration();
+    HRESULT WriteConfiguration();
+
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
 
 private:
     HRESULT HandOutList(AddressKind kind, IAddressList** pVal) const;
-    HRESULT ReadConfiguration();
-    HRESULT WriteConfiguration();
 
     ComPtr<ISWbemObject> m_adapterObject;
     ComPtr<ISWbemObject> m_configurationObject;

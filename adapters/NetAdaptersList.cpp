@@ -37,32 +37,41 @@ STDMETHODIMP CNetAdaptersList::NetAdapterPropertyGetAt(long nIndex, INetAdapterP
 
 STDMETHODIMP CNetAdaptersList::Apply() {
     return ComBoundary([&] {
-        if (!m_detected) {
-            // The list holds stored adapters: they give their settings to the
-            // machine's adapters of the same Name, then go.
-            std::vector<ComPtr<CNetAdapterProperty>> stored;
-            stored.swap(m_adapters);
-            m_withoutSettings.clear();
-            Detect();
-            TakeStoredSettings(std::move(stored));
-        }
-        for (const auto& adapter : m_adapters) {
-            if (!HoldsNoSettings(adapter.Get())) adapter->Apply();
-        }
+        ApplyToMachine();
         return S_OK;
     });
 }
 
 STDMETHODIMP CNetAdaptersList::GetCurrent() {
     return ComBoundary([&] {
-        Detect();
-        for (const auto& adapter : m_adapters) {
-            if (adapter->GetCurrent() != S_OK) continue;
-            // It now holds the machine's own settings, which are safe to apply.
-            std::erase(m_withoutSettings, adapter.Get());
-        }
+        CaptureMachine();
         return S_OK;
     });
+}
+
+void CNetAdaptersList::ApplyToMachine() {
+    if (!m_detected) {
+        // The list holds stored adapters: they give their settings to the
+        // machine's adapters of the same Name, then go.
+        std::vector<ComPtr<CNetAdapterProperty>> stored;
+        stored.swap(m_adapters);
+        m_withoutSettings.clear();
+        Detect();
+        TakeStoredSettings(std::move(stored));
+    }
+    // One adapter that cannot be written does not stop the others.
+    for (const auto& adapter : m_adapters)
+        if (!HoldsNoSettings(adapter.Get())) KeepGoing([&] { adapter->WriteConfiguration(); });
+}
+
+void CNetAdaptersList::CaptureMachine() {
+    Detect();
+    for (const auto& adapter : m_adapters) {
+        HRESULT read = S_FALSE;
+        KeepGoing([&] { read = adapter->ReadConfiguration(); });
+        // It now holds the machine's own settings, which are safe to apply.
+        if (read == S_OK) std::erase(m_withoutSettings, adapter.Get());
+    }
 }
 
 STDMETHODIMP CNetAdaptersList::DetectAdapters() {
@@ -97,11 +106,11 @@ void CNetAdaptersList::Detect() {
     CWmiQuery query(L"SELECT * FROM Win32_NetworkAdapter");
     while (ComPtr<ISWbemObject> object = query.Next()) {
         ComPtr<CNetAdapterProperty> adapter;
-        try {
-            adapter = CreateServerObject<CNetAdapterProperty, INetAdapterProperty>(CLSID_CNetAdapterProperty);
-        } catch (const CComError&) {
-            continue;  // an adapter that cannot be made is skipped
-        }
+        // An adapter that cannot be made is skipped.
+        if (!KeepGoing([&] {
+                adapter = CreateServerObject<CNetAdapterProperty, INetAdapterProperty>(CLSID_CNetAdapterProperty);
+            }))
+            continue;
         adapter->AttachToAdapter(object.Get());
         // Only adapters that carry a network connection with IP are configured.
         BSTR connection = adapter->NetConnectionID();

@@ -31,6 +31,10 @@ public:
     ComPtr<CNetAdapterProperty> AppendNewAdapter();
     void CopyFrom(const CNetAdaptersList& other);
     bool Detected() const noexcept { return m_detected; }
+    // GetCurrent and Apply for callers inside the server; they throw what
+    // they cannot absorb.
+    void CaptureMachine();
+    void ApplyToMachine();
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;

@@ -55,16 +55,16 @@ STDMETHODIMP CNetProfile::get_NetShareList(INetShareList **pVal) {
 // printers whatever the adapters did.
 STDMETHODIMP CNetProfile::GetCurrent() {
     return ComBoundary([&] {
-        m_adapters->GetCurrent();
-        m_printers->GetCurrent();
+        Tolerate([&] { m_adapters->CaptureMachine(); });
+        Tolerate([&] { m_printers->CaptureMachine(); });
         return S_OK;
     });
 }
 
 STDMETHODIMP CNetProfile::Apply() {
     return ComBoundary([&] {
-        m_adapters->Apply();
-        m_printers->Apply();
+        Tolerate([&] { m_adapters->ApplyToMachine(); });
+        Tolerate([&] { m_printers->ApplyToMachine(); });
         return S_OK;
     });
 }

@@ -109,7 +109,7 @@ void ReadDefaultPrinter(CPrintersProperty& printers, const CRegistryKey& profile
     if (printersKey.QueryValue(kDefault, text)) {
         const CQueriedText owned(text);
         const CBstr deviceId = StoreText::FromAnsi(owned.get());
-        printers.SetDefault(deviceId.Get());
+        printers.ChooseDefault(deviceId.Get());
     }
 }
 

@@ -54,7 +54,7 @@ STDMETHODIMP CNetShareList::GetCurrent() {
 
 STDMETHODIMP CNetShareList::Apply() {
     return ComBoundary([&] {
-        CloseAll();
+        DeleteMachineShares();
         // Create is static: any share left will do as its target, and when
         // CloseAll removed them all the class object serves instead.
         CWmiQuery query(kShareQuery);
@@ -97,12 +97,14 @@ STDMETHODIMP CNetShareList::NameGetAt(long nIndex, BSTR *Name) { return EntryAt(
 STDMETHODIMP CNetShareList::PathGetAt(long nIndex, BSTR *Path) { return EntryAt(m_paths, nIndex, Path); }
 
 STDMETHODIMP CNetShareList::CloseAll() {
-    return ComBoundary([&] {
-        // A share that refuses deletion simply stays; the list is not touched.
-        CWmiQuery query(kShareQuery);
-        while (ComPtr<ISWbemObject> share = query.Next()) ExecMethodNoParams(share.Get(), L"Delete");
-        return S_OK;
-    });
+    DeleteMachineShares();
+    return S_OK;
+}
+
+void CNetShareList::DeleteMachineShares() noexcept {
+    // A share that refuses deletion simply stays; the list is not touched.
+    CWmiQuery query(kShareQuery);
+    while (ComPtr<ISWbemObject> share = query.Next()) ExecMethodNoParams(share.Get(), L"Delete");
 }
 
 STDMETHODIMP CNetShareList::Add(BSTR Name, BSTR Path) {

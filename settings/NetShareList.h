@@ -34,6 +34,7 @@ protected:
 
 private:
     void AppendShare(CBstr&& name, CBstr&& path);
+    static void DeleteMachineShares() noexcept;
     static HRESULT EntryAt(const CStringArray& entries, long index, BSTR* out) noexcept;
 
     // Parallel: entry i of each is one share; either may be null.

@@ -83,83 +83,99 @@ STDMETHODIMP CPrintersProperty::put_Default(long newVal) {
 
 STDMETHODIMP CPrintersProperty::GetCurrent() {
     return ComBoundary([&] {
-        if (!m_detected) DetectPrinters();
-        // No default found leaves an empty DeviceID, which Apply skips.
-        CBstr deviceId = CBstr::Empty();
-        m_defaultIndex = -1;
-        m_defaultDeviceId = std::move(deviceId);
-        for (LONG i = 0; i < PrinterObjectCount(); ++i) {
-            CWmiPropertySet properties(m_printers[static_cast<size_t>(i)].Get());
-            if (!properties.IsValid()) continue;
-            CVariant isDefault;
-            if (FAILED(properties.ReadProperty(L"Default", isDefault))) continue;
-            if (isDefault.Type() != VT_BOOL || V_BOOL(isDefault.Get()) != VARIANT_TRUE) continue;
-            if (m_names.InRange(i)) m_defaultDeviceId = CBstr::CopyWhole(m_names.At(i));
-            m_defaultIndex = i;
-            break;
-        }
+        CaptureMachine();
         return S_OK;
     });
 }
 
 STDMETHODIMP CPrintersProperty::Apply() {
     return ComBoundary([&] {
-        if (m_defaultIndex >= 0 && m_defaultIndex < PrinterObjectCount()) {
-            // Only a duplicate gets here undetected: its printer objects may
-            // no longer be the machine's.
-            if (!m_detected) DetectPrinters();
-            // That detection may have left fewer printers than the index.
-            if (m_defaultIndex < PrinterObjectCount())
-                ExecMethodNoParams(m_printers[static_cast<size_t>(m_defaultIndex)].Get(), L"SetDefaultPrinter");
-            return S_OK;
-        }
-        // No detected printer is chosen: find the stored one by DeviceID.
-        if (m_defaultDeviceId.IsEmpty()) return S_OK;
-        const std::wstring wql = L"SELECT * FROM Win32_Printer WHERE DeviceID = " +
-                                 WqlStringLiteral(m_defaultDeviceId.Get(), m_defaultDeviceId.Length());
-        CWmiQuery query(wql.c_str());
-        if (ComPtr<ISWbemObject> printer = query.Next()) ExecMethodNoParams(printer.Get(), L"SetDefaultPrinter");
+        ApplyToMachine();
         return S_OK;
     });
 }
 
 STDMETHODIMP CPrintersProperty::DetectPrinters() {
     return ComBoundary([&] {
-        m_names.RemoveAll();
-        m_printers.clear();
-        CWmiQuery query(L"SELECT * FROM Win32_Printer");
-        while (ComPtr<ISWbemObject> printer = query.Next()) {
-            CWmiPropertySet properties(printer.Get());
-            m_printers.push_back(printer);
-            try {
-                m_names.Append(properties.GetString(L"DeviceID"));
-            } catch (...) {
-                m_printers.pop_back();  // the two arrays stay parallel
-                throw;
-            }
-        }
-        // The last printer whose name matches is the default. No choice made
-        // (an empty DeviceID) matches no printer, not one without DeviceID.
-        for (LONG i = 0; i < m_names.Count() && !m_defaultDeviceId.IsEmpty(); ++i)
-            if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) m_defaultIndex = i;
-        m_detected = true;
+        Detect();
         return S_OK;
     });
 }
 
 STDMETHODIMP CPrintersProperty::SetDefault(BSTR DeviceID) {
     return ComBoundary([&] {
-        m_defaultDeviceId.AssignToNul(DeviceID);
-        if (!m_detected || m_defaultDeviceId.IsEmpty()) return S_OK;
-        // The first printer whose name matches is the default.
-        for (LONG i = 0; i < m_names.Count(); ++i) {
-            if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) {
-                m_defaultIndex = i;
-                break;
-            }
-        }
+        ChooseDefault(DeviceID);
         return S_OK;
     });
+}
+
+void CPrintersProperty::CaptureMachine() {
+    if (!m_detected) Detect();
+    // No default found leaves an empty DeviceID, which Apply skips.
+    CBstr deviceId = CBstr::Empty();
+    m_defaultIndex = -1;
+    m_defaultDeviceId = std::move(deviceId);
+    for (LONG i = 0; i < PrinterObjectCount(); ++i) {
+        CWmiPropertySet properties(m_printers[static_cast<size_t>(i)].Get());
+        if (!properties.IsValid()) continue;
+        CVariant isDefault;
+        if (FAILED(properties.ReadProperty(L"Default", isDefault))) continue;
+        if (isDefault.Type() != VT_BOOL || V_BOOL(isDefault.Get()) != VARIANT_TRUE) continue;
+        if (m_names.InRange(i)) m_defaultDeviceId = CBstr::CopyWhole(m_names.At(i));
+        m_defaultIndex = i;
+        break;
+    }
+}
+
+void CPrintersProperty::ApplyToMachine() {
+    if (m_defaultIndex >= 0 && m_defaultIndex < PrinterObjectCount()) {
+        // Only a duplicate gets here undetected: its printer objects may
+        // no longer be the machine's.
+        if (!m_detected) Detect();
+        // That detection may have left fewer printers than the index.
+        if (m_defaultIndex < PrinterObjectCount())
+            ExecMethodNoParams(m_printers[static_cast<size_t>(m_defaultIndex)].Get(), L"SetDefaultPrinter");
+        return;
+    }
+    // No detected printer is chosen: find the stored one by DeviceID.
+    if (m_defaultDeviceId.IsEmpty()) return;
+    const std::wstring wql = L"SELECT * FROM Win32_Printer WHERE DeviceID = " +
+                             WqlStringLiteral(m_defaultDeviceId.Get(), m_defaultDeviceId.Length());
+    CWmiQuery query(wql.c_str());
+    if (ComPtr<ISWbemObject> printer = query.Next()) ExecMethodNoParams(printer.Get(), L"SetDefaultPrinter");
+}
+
+void CPrintersProperty::Detect() {
+    m_names.RemoveAll();
+    m_printers.clear();
+    CWmiQuery query(L"SELECT * FROM Win32_Printer");
+    while (ComPtr<ISWbemObject> printer = query.Next()) {
+        CWmiPropertySet properties(printer.Get());
+        m_printers.push_back(printer);
+        try {
+            m_names.Append(properties.GetString(L"DeviceID"));
+        } catch (...) {
+            m_printers.pop_back();  // the two arrays stay parallel
+            throw;
+        }
+    }
+    // The last printer whose name matches is the default. No choice made
+    // (an empty DeviceID) matches no printer, not one without DeviceID.
+    for (LONG i = 0; i < m_names.Count() && !m_defaultDeviceId.IsEmpty(); ++i)
+        if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) m_defaultIndex = i;
+    m_detected = true;
+}
+
+void CPrintersProperty::ChooseDefault(BSTR deviceId) {
+    m_defaultDeviceId.AssignToNul(deviceId);
+    if (!m_detected || m_defaultDeviceId.IsEmpty()) return;
+    // The first printer whose name matches is the default.
+    for (LONG i = 0; i < m_names.Count(); ++i) {
+        if (NamesMatch(m_names.At(i), m_defaultDeviceId.Get())) {
+            m_defaultIndex = i;
+            break;
+        }
+    }
 }
 
 STDMETHODIMP CPrintersProperty::GetDefault(BSTR *DeviceID) {

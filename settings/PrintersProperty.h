@@ -26,6 +26,11 @@ public:
     // PrinterNumber, default DeviceID and the same printer objects; the copy
     // stays not detected, so its first GetCurrent or Apply detects again.
     void CopyStateFrom(const CPrintersProperty& other);
+    // GetCurrent, Apply and SetDefault for callers inside the server; they
+    // throw what they cannot absorb.
+    void CaptureMachine();
+    void ApplyToMachine();
+    void ChooseDefault(BSTR deviceId);
 
     // IPrintersProperty
     STDMETHODIMP get_PrintersCount(long *pVal) override;
@@ -45,6 +50,7 @@ protected:
 
 private:
     LONG PrinterObjectCount() const noexcept { return static_cast<LONG>(m_printers.size()); }
+    void Detect();
 
     // Parallel: the DeviceID (null when unreadable) and the Win32_Printer
     // instance of each detected printer, in detection order.

@@ -172,6 +172,49 @@ TEST(ProfilesList, SetAtReplacesTheEntryAndReleasesTheOldOne) {
 
 class ProfilesListStore : public StoreTest {};
 
+// The lines the server writes for a debug viewer, caught as OutputDebugString
+// raises them.
+class CDebugLines {
+public:
+    CDebugLines() : m_handler(AddVectoredExceptionHandler(1, &Catch)) { s_lines = &m_lines; }
+    ~CDebugLines() {
+        RemoveVectoredExceptionHandler(m_handler);
+        s_lines = nullptr;
+    }
+    const std::vector<std::string>& Lines() const { return m_lines; }
+
+private:
+    static LONG CALLBACK Catch(EXCEPTION_POINTERS* info) {
+        const EXCEPTION_RECORD* record = info->ExceptionRecord;
+        if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2 && s_lines)
+            s_lines->emplace_back(reinterpret_cast<const char*>(record->ExceptionInformation[1]));
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+    static inline std::vector<std::string>* s_lines = nullptr;
+    std::vector<std::string> m_lines;
+    void* m_handler;
+};
+
+TEST_F(ProfilesListStore, AbsorbedFailuresLeaveOneLineForADebugViewer) {
+    CDebugLines debug;
+    // The boundary: a refused Save.
+    EXPECT_EQ(ListOf({L"a\\b"})->Save(), E_INVALIDARG);
+    ASSERT_EQ(debug.Lines().size(), 1u);
+    EXPECT_EQ(debug.Lines()[0], "Varquel: Varquel::CNetProfilesList::Save: failed 0x80070057\n");
+
+    // Tolerated: a stored adapter without "IsDHCP" ends the reading of the
+    // adapters, and the line names the registry operation that failed.
+    StoredAdapter damaged;
+    damaged.name = "A1";
+    damaged.isDhcp.reset();
+    WriteStoredProfile(kStore, {"Damaged", true, {damaged}, true, "Printer 1"});
+    ASSERT_EQ(NewList()->Load(), S_OK);
+    ASSERT_EQ(debug.Lines().size(), 2u);
+    EXPECT_EQ(debug.Lines()[1].rfind("Varquel: Varquel::CStoreLayout::LoadFromRegistry: went on after 0x80070002 (", 0),
+              0u)
+        << debug.Lines()[1];
+}
+
 TEST_F(ProfilesListStore, LoadOnAMachineWithoutAStoreCreatesAnEmptyOne) {
     const ComPtr<INetProfilesList> list = ListOf({L"Unsaved"});
     ASSERT_EQ(list->Load(), S_OK);
