@@ -32,35 +32,6 @@ Json MachineJson(const std::vector<Json>& adapters) {
     return machine;
 }
 
-void MachineTest::Load(const Json& machine) {
-    m_install.reset();
-    m_machine = VarquelSim::CMachine::FromJson(machine.dump());
-    m_install = std::make_unique<VarquelSim::CInstall>(m_machine);
-}
-
-void MachineTest::TearDown() {
-    if (!m_machine) return;
-    EXPECT_EQ(0, m_machine->LiveObjects());
-    EXPECT_EQ(0, VarquelTest::ModuleLockCount());
-    for (const std::string& line : m_machine->Journal())
-        EXPECT_NE(0u, line.rfind("reject ", 0)) << "the simulator refused a call: " << line;
-    m_install.reset();
-    m_machine.reset();
-}
-
-Lines MachineTest::TakeJournal() {
-    Lines lines = m_machine->Journal();
-    m_machine->ClearJournal();
-    return lines;
-}
-
-long MachineTest::CountLines(const std::string& prefix) const {
-    long count = 0;
-    for (const std::string& line : m_machine->Journal())
-        if (line.rfind(prefix, 0) == 0) ++count;
-    return count;
-}
-
 VarquelTest::ComPtr<Varquel::CNetAdapterProperty> MachineTest::Attached(size_t position) {
     VarquelTest::ComPtr<Varquel::CNetAdapterProperty> adapter = NewAdapter();
     {
@@ -72,7 +43,7 @@ VarquelTest::ComPtr<Varquel::CNetAdapterProperty> MachineTest::Attached(size_t p
             EXPECT_EQ(0, adapter->AttachToAdapter(object.Get()));
         }
     }
-    m_machine->ClearJournal();
+    Machine().ClearJournal();
     return adapter;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 #include "adapters/NetAdapterProperty.h"
-#include "simulator/SimulatedMachine.h"
+#include "tests/support/SimulatedMachineTest.h"
 #include "tests/adapters/AdapterTestSupport.h"
 
 namespace AdapterTests {
@@ -18,27 +18,14 @@ Json StaticConfiguration(const std::vector<std::string>& addresses = {"10.0.0.5"
 Json AdapterJson(const std::string& name, const Json& connection, const Json& configuration);
 Json MachineJson(const std::vector<Json>& adapters);
 
-// A simulated machine installed as the process's WMI for one test. After the
-// test, once the test's objects are gone, neither the machine nor the server
-// may have an object left alive.
-class MachineTest : public testing::Test {
+// A simulated machine installed as the process's WMI for one test.
+class MachineTest : public VarquelTest::SimulatedMachineTest {
 protected:
-    void Load(const Json& machine);
-    void TearDown() override;
-
-    VarquelSim::CMachine& Machine() { return *m_machine; }
-    // The journal since the last call, which empties it.
-    Lines TakeJournal();
-    // How many lines of the journal start with the prefix.
-    long CountLines(const std::string& prefix) const;
+    void Load(const Json& machine) { Install(machine.dump()); }
 
     // A new adapter attached to the machine's adapter object at that position
     // of "SELECT * FROM Win32_NetworkAdapter"; the journal is emptied after.
     VarquelTest::ComPtr<Varquel::CNetAdapterProperty> Attached(size_t position);
-
-private:
-    std::shared_ptr<VarquelSim::CMachine> m_machine;
-    std::unique_ptr<VarquelSim::CInstall> m_install;
 };
 
 // Journal target names.

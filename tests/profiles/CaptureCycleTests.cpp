@@ -2,7 +2,7 @@
 // and applied to a changed machine, which must end up as it was captured.
 #include "tests/profiles/StoreFixture.h"
 #include <memory>
-#include "simulator/SimulatedMachine.h"
+#include "tests/support/SimulatedMachineTest.h"
 
 namespace ProfilesTest {
 namespace {
@@ -77,32 +77,20 @@ const char* const kWindows11Office = R"json({
   "Win32_Printer": [ { "DeviceID": "A", "Default": true }, { "DeviceID": "B", "Default": false } ]
 })json";
 
-class CaptureCycle : public StoreTest {
+class CaptureCycle : public StoreTest, protected VarquelTest::CInstalledMachine {
 protected:
-    VarquelSim::CMachine& Install(const char* description) {
-        m_install.reset();
-        m_machine = VarquelSim::CMachine::FromJson(description);
-        m_install = std::make_unique<VarquelSim::CInstall>(m_machine);
-        return *m_machine;
-    }
     void TearDown() override {
-        m_install.reset();
-        m_machine.reset();
+        CheckAndUninstall();
         StoreTest::TearDown();
     }
-    Json Configuration(long adapterId) const {
-        return m_machine->Instance("Win32_NetworkAdapterConfiguration", adapterId);
-    }
-    bool IsDefault(long printerId) const { return m_machine->Instance("Win32_Printer", printerId)["Default"] == true; }
+    Json Configuration(long adapterId) const { return Machine().Instance("Win32_NetworkAdapterConfiguration", adapterId); }
+    bool IsDefault(long printerId) const { return Machine().Instance("Win32_Printer", printerId)["Default"] == true; }
     long Calls(const std::string& text) const {
         long count = 0;
-        for (const std::string& line : m_machine->Journal())
+        for (const std::string& line : MachineJournal())
             if (line.find(text) != std::string::npos) ++count;
         return count;
     }
-
-    std::shared_ptr<VarquelSim::CMachine> m_machine;
-    std::unique_ptr<VarquelSim::CInstall> m_install;
 };
 
 TEST_F(CaptureCycle, AProfileSavedAndLoadedPutsTheMachineBackAsCaptured) {
@@ -174,7 +162,7 @@ TEST_F(CaptureCycle, ADuplicateOfACaptureIsDetectedButDetectsItsPrintersAgain) {
 
     // Applying the copy reuses the detected adapters (no new adapter query)
     // but queries the printers again.
-    m_machine->ClearJournal();
+    Machine().ClearJournal();
     ASSERT_EQ(copy->Apply(), S_OK);
     EXPECT_EQ(Calls("query SELECT * FROM Win32_NetworkAdapter"), 0);
     EXPECT_EQ(Calls("query SELECT * FROM Win32_Printer"), 1);
@@ -205,11 +193,11 @@ TEST_F(CaptureCycle, AWindows11ProfileComesBackWithItsIPv4ConfigurationAndKeepsI
 
     const ComPtr<INetProfilesList> list = NewList();
     ASSERT_EQ(list->Load(), S_OK);
-    m_machine->ClearJournal();
+    Machine().ClearJournal();
     ASSERT_EQ(At(list.Get(), 0)->Apply(), S_OK);
 
     std::vector<std::string> sent;
-    for (const std::string& line : m_machine->Journal())
+    for (const std::string& line : Machine().Journal())
         if (line.rfind("exec Win32_NetworkAdapterConfiguration[0].", 0) == 0) sent.push_back(line.substr(42));
     EXPECT_EQ(sent, (std::vector<std::string>{
                         "ReleaseDHCPLease()",
@@ -231,7 +219,7 @@ TEST_F(CaptureCycle, AddressesInDifferentSubnetsKeepTheirOwnMasksStraightFromCap
     Install(description.c_str());
     const ComPtr<INetProfile> profile = NewProfile(L"Office");
     ASSERT_EQ(profile->GetCurrent(), S_OK);
-    m_machine->ClearJournal();
+    Machine().ClearJournal();
     ASSERT_EQ(profile->Apply(), S_OK);
     EXPECT_EQ(Calls(R"(EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["10.0.0.5","172.16.0.5"], )"
                     R"(SubnetMask=VT_ARRAY|VT_VARIANT["255.0.0.0","255.255.0.0"]))"),

@@ -7,14 +7,14 @@
 #include <vector>
 #include "Varquel_h.h"
 #include "com/Bstr.h"
-#include "simulator/SimulatedMachine.h"
+#include "tests/support/SimulatedMachineTest.h"
 #include "tests/support/TestSupport.h"
 
 namespace SettingsTests {
 
 using Microsoft::WRL::ComPtr;
 using Varquel::CBstr;
-using Journal = std::vector<std::string>;
+using VarquelTest::Journal;
 
 // A string as the client sees it: nullopt for a null BSTR, otherwise every
 // character (embedded NULs included).
@@ -42,36 +42,7 @@ long ReadLong(Itf* object, HRESULT (STDMETHODCALLTYPE Itf::*getter)(long*)) {
     return value;
 }
 
-// Each test that touches WMI installs its own simulated machine. Whatever the
-// test did, by the time it ends every object it made must be gone: no
-// simulator object and no object or lock of the server may remain.
-class SettingsTest : public ::testing::Test {
-protected:
-    VarquelSim::CMachine& Install(const std::string& json) {
-        m_install.reset();
-        m_machine = VarquelSim::CMachine::FromJson(json);
-        m_install = std::make_unique<VarquelSim::CInstall>(m_machine);
-        return *m_machine;
-    }
-    VarquelSim::CMachine& Machine() { return *m_machine; }
-    const Journal& MachineJournal() const { return m_machine->Journal(); }
-    // The journal from `first` on.
-    Journal JournalFrom(size_t first) const {
-        const Journal& all = m_machine->Journal();
-        return first >= all.size() ? Journal{} : Journal(all.begin() + static_cast<long>(first), all.end());
-    }
-
-    void TearDown() override {
-        if (m_machine) {
-            EXPECT_EQ(0, m_machine->LiveObjects()) << "simulator objects leaked";
-        }
-        EXPECT_EQ(0, VarquelTest::ModuleLockCount()) << "server objects or locks leaked";
-        m_install.reset();
-    }
-
-private:
-    std::shared_ptr<VarquelSim::CMachine> m_machine;
-    std::unique_ptr<VarquelSim::CInstall> m_install;
-};
+// Each test that touches WMI installs its own simulated machine.
+using SettingsTest = VarquelTest::SimulatedMachineTest;
 
 } // namespace SettingsTests

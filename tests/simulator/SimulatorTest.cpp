@@ -51,20 +51,6 @@ std::vector<std::string> TextsOf(const CVariant& value) {
     return texts;
 }
 
-VarquelSim::CMachine& SimulatorTest::Install(const std::string& json) {
-    m_install.reset();
-    m_machine = VarquelSim::CMachine::FromJson(json);
-    m_install = std::make_unique<VarquelSim::CInstall>(m_machine);
-    return *m_machine;
-}
-
-void SimulatorTest::TearDown() {
-    if (m_machine) {
-        EXPECT_EQ(0, m_machine->LiveObjects()) << "simulator objects leaked";
-    }
-    m_install.reset();
-}
-
 ComPtr<ISWbemServices> SimulatorTest::Connect() {
     ComPtr<ISWbemLocator> locator;
     EXPECT_EQ(S_OK, CoCreateInstance(CLSID_SWbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_ISWbemLocator,

@@ -10,7 +10,7 @@
 #include "com/Bstr.h"
 #include "com/SafeArray.h"
 #include "com/Variant.h"
-#include "simulator/SimulatedMachine.h"
+#include "tests/support/SimulatedMachineTest.h"
 #include "tests/support/TestSupport.h"
 
 // Drives the simulated machine through the raw WMI scripting interfaces, as a
@@ -20,7 +20,7 @@ namespace SimulatorTests {
 using Microsoft::WRL::ComPtr;
 using Varquel::CBstr;
 using Varquel::CVariant;
-using Journal = std::vector<std::string>;
+using VarquelTest::Journal;
 
 constexpr HRESULT kFailed = static_cast<HRESULT>(WBEM_E_FAILED);
 constexpr HRESULT kNotFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
@@ -44,12 +44,10 @@ struct CallResult {
     long returnValue;  // -1 when there was no ReturnValue
 };
 
-class SimulatorTest : public ::testing::Test {
+// The machine's own tests send it what it must refuse.
+class SimulatorTest : public VarquelTest::SimulatedMachineTest {
 protected:
-    VarquelSim::CMachine& Install(const std::string& json);
-    VarquelSim::CMachine& Machine() { return *m_machine; }
-    const Journal& MachineJournal() const { return m_machine->Journal(); }
-    void TearDown() override;
+    SimulatorTest() { ExpectRefusals(); }
 
     ComPtr<ISWbemServices> Connect();
     // ExecQuery with "WQL" and flags 0, and its HRESULT.
@@ -66,10 +64,6 @@ protected:
     ComPtr<ISWbemPropertySet> PropertiesOf(ISWbemObject* object);
     // Prepares, fills and runs a method as WMI clients do, reading its ReturnValue.
     CallResult Call(ISWbemObject* object, const wchar_t* method, const Params& params = {});
-
-private:
-    std::shared_ptr<VarquelSim::CMachine> m_machine;
-    std::unique_ptr<VarquelSim::CInstall> m_install;
 };
 
 } // namespace SimulatorTests

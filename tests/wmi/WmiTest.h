@@ -7,7 +7,7 @@
 #include "com/Bstr.h"
 #include "com/SafeArray.h"
 #include "com/Variant.h"
-#include "simulator/SimulatedMachine.h"
+#include "tests/support/SimulatedMachineTest.h"
 #include "tests/support/TestSupport.h"
 #include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
@@ -18,7 +18,7 @@ namespace WmiTests {
 using Microsoft::WRL::ComPtr;
 using Varquel::CBstr;
 using Varquel::CVariant;
-using Journal = std::vector<std::string>;
+using VarquelTest::Journal;
 
 constexpr HRESULT kFailed = static_cast<HRESULT>(WBEM_E_FAILED);
 constexpr HRESULT kNotFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
@@ -43,30 +43,10 @@ inline const char* const kMachine = R"json({
   ]
 })json";
 
-// Each test installs its own simulated machine as the process's WMI. When the
-// test ends, every simulator object must have been released.
-class WmiTest : public ::testing::Test {
+// Each test installs its own simulated machine as the process's WMI.
+class WmiTest : public VarquelTest::SimulatedMachineTest {
 protected:
-    VarquelSim::CMachine& Install(const std::string& json = kMachine) {
-        m_install.reset();
-        m_machine = VarquelSim::CMachine::FromJson(json);
-        m_install = std::make_unique<VarquelSim::CInstall>(m_machine);
-        return *m_machine;
-    }
-    VarquelSim::CMachine& Machine() { return *m_machine; }
-    const Journal& MachineJournal() const { return m_machine->Journal(); }
-    bool HasRejects() const {
-        for (const std::string& line : m_machine->Journal())
-            if (line.rfind("reject ", 0) == 0) return true;
-        return false;
-    }
-    void TearDown() override {
-        if (m_machine) {
-            EXPECT_EQ(0, m_machine->LiveObjects()) << "simulator objects leaked";
-            EXPECT_FALSE(HasRejects());
-        }
-        m_install.reset();
-    }
+    VarquelSim::CMachine& Install(const std::string& json = kMachine) { return CInstalledMachine::Install(json); }
 
     // The index-th object of a query, through the helper.
     ComPtr<ISWbemObject> Object(const wchar_t* wql, int index = 0) {
@@ -75,10 +55,6 @@ protected:
         for (int i = 0; i <= index; ++i) object = query.Next();
         return object;
     }
-
-private:
-    std::shared_ptr<VarquelSim::CMachine> m_machine;
-    std::unique_ptr<VarquelSim::CInstall> m_install;
 };
 
 inline std::string Text(const CBstr& text) { return text.IsNull() ? "<null>" : VarquelTest::Narrow(text.Get()); }
