@@ -3,7 +3,7 @@
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
 #include "com/Variant.h"
-#include "adapters/StringArray.h"
+#include "com/StringArray.h"
 #include "Varquel_h.h"
 
 namespace Varquel {

@@ -1,6 +1,6 @@
 #pragma once
 #include <windows.h>
-#include "adapters/StringArray.h"
+#include "com/StringArray.h"
 
 // How the machine writes the entries of an adapter's address lists. Windows
 // reports an adapter's IPv6 addresses (and their prefix lengths, in the

@@ -1,5 +1,5 @@
 #pragma once
-#include "adapters/StringArray.h"
+#include "com/StringArray.h"
 #include "com/Bstr.h"
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"

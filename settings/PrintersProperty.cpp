@@ -1,6 +1,6 @@
 #include "settings/PrintersProperty.h"
 #include <string>
-#include "settings/WqlStringLiteral.h"
+#include "wmi/WqlStringLiteral.h"
 #include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
 #include "wmi/WmiQuery.h"

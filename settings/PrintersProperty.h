@@ -1,7 +1,7 @@
 #pragma once
 #include <wbemdisp.h>
 #include <vector>
-#include "adapters/StringArray.h"
+#include "com/StringArray.h"
 #include "com/Bstr.h"
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"

@@ -1,4 +1,4 @@
-#include "settings/WqlStringLiteral.h"
+#include "wmi/WqlStringLiteral.h"
 
 namespace Varquel {
 

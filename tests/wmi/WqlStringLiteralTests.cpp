@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 #include <string>
-#include "settings/WqlStringLiteral.h"
+#include "wmi/WqlStringLiteral.h"
 
 namespace {
 
