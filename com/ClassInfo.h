@@ -1,21 +1,37 @@
 #pragma once
 #include <windows.h>
 #include <ocidl.h>
+#include <wrl/client.h>
+#include "com/Module.h"
 
 namespace Varquel {
 
-// The coclass description of a class, from the registered type library;
-// loaded once per class under the module lock and kept until unload.
-HRESULT GetClassTypeInfo(REFCLSID clsid, ITypeInfo** ppTI) noexcept;
+// The coclass description of one class, from the registered type library:
+// loaded on first use under the module lock and kept until the module shuts
+// down. A failed lookup is not kept.
+class CClassTypeInfoCache {
+public:
+    explicit CClassTypeInfoCache(void (*release)()) noexcept : m_hook(release) {}
+    CClassTypeInfoCache(const CClassTypeInfoCache&) = delete;
+    CClassTypeInfoCache& operator=(const CClassTypeInfoCache&) = delete;
+
+    HRESULT Get(REFCLSID clsid, ITypeInfo** ppTI) noexcept;
+    void Release() noexcept { m_info.Reset(); }
+
+private:
+    Microsoft::WRL::ComPtr<ITypeInfo> m_info;
+    Module::CShutdownHook m_hook;
+};
 
 // IProvideClassInfo (and IProvideClassInfo2 for event sources). Derived names
-// its kClsid and, when it is an event source, its kSourceIid.
+// its kClsid and, when it is an event source, its kSourceIid. Every class
+// that derives from it has a cache of its own, creatable or not.
 template <class Derived>
 class CProvideClassInfoImpl : public IProvideClassInfo2 {
 public:
     STDMETHODIMP GetClassInfo(ITypeInfo** ppTI) override {
         if (!ppTI) return E_POINTER;
-        return GetClassTypeInfo(Derived::kClsid, ppTI);
+        return s_classInfo.Get(Derived::kClsid, ppTI);
     }
     STDMETHODIMP GetGUID(DWORD kind, GUID* pGUID) override {
         if (!pGUID) return E_POINTER;
@@ -26,6 +42,10 @@ public:
         *pGUID = GUID_NULL;
         return E_FAIL;
     }
+
+private:
+    static void ReleaseClassInfo() noexcept { s_classInfo.Release(); }
+    static inline CClassTypeInfoCache s_classInfo{&ReleaseClassInfo};
 };
 
 } // namespace Varquel

@@ -115,8 +115,10 @@ bool ConvertArgument(VARIANT& argument, const ParamType& type, ArgValue& value, 
 }
 
 const MemberEntry* SelectMember(const InterfaceTable& table, DISPID id, WORD flags, UINT argCount) noexcept {
-    if (id < 0 || static_cast<std::size_t>(id) >= table.memberIndex.size()) return nullptr;
-    int index = table.memberIndex[static_cast<std::size_t>(id)];
+    // Unsigned, so that a DISPID below the lowest also falls outside the index.
+    const std::uint32_t slot = static_cast<std::uint32_t>(id) - static_cast<std::uint32_t>(table.lowestId);
+    if (slot >= table.memberIndex.size()) return nullptr;
+    const int index = table.memberIndex[slot];
     if (index < 0) return nullptr;
     const MemberEntry* member = &table.members[static_cast<std::size_t>(index)];
     const bool hasSetter = member->kind == MemberKind::PropertyGet &&
@@ -184,7 +186,7 @@ HRESULT Invoke(const InterfaceTable& table, IDispatch* self, DISPID member, WORD
     if (!params) return DISP_E_BADVARTYPE;
     const UINT argCount = params->cArgs;
     if (argCount > table.maxArgs) return DISP_E_BADPARAMCOUNT;
-    if (result) VariantInit(result);
+    if (result) *result = VARIANT{};  // VT_EMPTY, as VariantInit leaves it, without a call into oleaut32
     if (argCount > 0 && !params->rgvarg) return E_INVALIDARG;
 
     // Where in the caller's array each parameter's argument is: positional

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
-#include "Varquel_h.h"
+// TableOf<Itf> of every dual interface, generated from the IDL with the tables.
+#include "DispatchTables.h"
 
 namespace Varquel::Dispatch {
 
@@ -44,7 +45,7 @@ struct MemberEntry {
     DISPID id;
     MemberKind kind;
     std::uint8_t inputs;       // parameters that take an argument
-    bool hasResult;            // an [out, retval] parameter follows the inputs
+    VARTYPE result;            // of the [out, retval] parameter after the inputs; VT_EMPTY for none
     ParamType params[kMaxInputs];
     Thunk thunk;
 };
@@ -59,22 +60,12 @@ enum class NamedArgs : std::uint8_t {
 // The constant description of one dual interface.
 struct InterfaceTable {
     std::span<const NameEntry> names;
-    std::span<const MemberEntry> members;      // member order; a getter precedes its setter
-    std::span<const std::int8_t> memberIndex;  // DISPID -> first member with it, -1 for none
-    UINT maxArgs;                              // most parameters of any member, retval counted
+    std::span<const MemberEntry> members;       // member order; a getter precedes its setter
+    std::span<const std::int16_t> memberIndex;  // DISPID - lowestId -> first member with it, -1 for none
+    DISPID lowestId;                            // of any member; DISPIDs may be negative
+    UINT maxArgs;                               // most parameters of any member, retval counted
     NamedArgs namedArgs;
 };
-
-// The tables of the eight interfaces, defined with the tables themselves.
-template <class Itf> const InterfaceTable& TableOf() noexcept;
-template <> const InterfaceTable& TableOf<IAddressList>() noexcept;
-template <> const InterfaceTable& TableOf<INetAdapterProperty>() noexcept;
-template <> const InterfaceTable& TableOf<INetAdaptersList>() noexcept;
-template <> const InterfaceTable& TableOf<IPrintersProperty>() noexcept;
-template <> const InterfaceTable& TableOf<IProxyProperty>() noexcept;
-template <> const InterfaceTable& TableOf<INetShareList>() noexcept;
-template <> const InterfaceTable& TableOf<INetProfile>() noexcept;
-template <> const InterfaceTable& TableOf<INetProfilesList>() noexcept;
 
 HRESULT GetTypeInfoCount(REFIID iid, UINT* pctinfo) noexcept;
 HRESULT GetTypeInfo(REFIID iid, UINT iTInfo, ITypeInfo** ppTInfo) noexcept;

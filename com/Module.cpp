@@ -5,9 +5,7 @@ namespace {
 LONG g_locks = 0;
 CRITICAL_SECTION g_lock;
 bool g_lockReady = false;
-constexpr int kMaxCleanups = 8;
-void (*g_cleanups[kMaxCleanups])() = {};
-int g_cleanupCount = 0;
+CShutdownHook* g_hooks = nullptr;
 } // namespace
 
 bool Initialize() noexcept {
@@ -17,8 +15,12 @@ bool Initialize() noexcept {
 }
 
 void Shutdown() noexcept {
-    for (int i = g_cleanupCount - 1; i >= 0; --i) g_cleanups[i]();
-    g_cleanupCount = 0;
+    while (CShutdownHook* hook = g_hooks) {
+        g_hooks = hook->m_next;
+        hook->m_next = nullptr;
+        hook->m_linked = false;
+        hook->m_run();
+    }
     if (g_lockReady) {
         DeleteCriticalSection(&g_lock);
         g_lockReady = false;
@@ -42,11 +44,12 @@ CLockGuard::CLockGuard() noexcept {
 }
 CLockGuard::~CLockGuard() { LeaveCriticalSection(&g_lock); }
 
-void AtShutdown(void (*fn)()) noexcept {
+void AtShutdown(CShutdownHook& hook) noexcept {
     CLockGuard guard;
-    for (int i = 0; i < g_cleanupCount; ++i)
-        if (g_cleanups[i] == fn) return;
-    if (g_cleanupCount < kMaxCleanups) g_cleanups[g_cleanupCount++] = fn;
+    if (hook.m_linked) return;
+    hook.m_linked = true;
+    hook.m_next = g_hooks;
+    g_hooks = &hook;
 }
 
 } // namespace Varquel::Module

@@ -23,7 +23,24 @@ public:
     CLockGuard& operator=(const CLockGuard&) = delete;
 };
 
-// Cleanup run at Shutdown (caches register theirs).
-void AtShutdown(void (*fn)()) noexcept;
+// A clean-up that Shutdown runs (caches register theirs). Each hook is a
+// static that links itself into the module's list, so any number fit and
+// registering never fails.
+class CShutdownHook {
+public:
+    constexpr explicit CShutdownHook(void (*run)()) noexcept : m_run(run) {}
+    CShutdownHook(const CShutdownHook&) = delete;
+    CShutdownHook& operator=(const CShutdownHook&) = delete;
+
+private:
+    friend void AtShutdown(CShutdownHook& hook) noexcept;
+    friend void Shutdown() noexcept;
+    void (*m_run)();
+    CShutdownHook* m_next = nullptr;
+    bool m_linked = false;
+};
+
+// Links the hook once; the latest linked runs first. Shutdown unlinks all.
+void AtShutdown(CShutdownHook& hook) noexcept;
 
 } // namespace Varquel::Module

@@ -1,4 +1,5 @@
 #include "server/ClassTable.h"
+#include <iterator>
 #include "Varquel_h.h"
 #include "adapters/AddressList.h"
 #include "adapters/NetAdapterProperty.h"
@@ -31,8 +32,11 @@ constexpr ClassEntry kClasses[] = {
      L"CNetProfilesList Object", &CreateComObject<CNetProfilesList>},
 };
 
+IClassFactory* g_classObjects[std::size(kClasses)] = {};
+
 } // namespace
 
 std::span<const ClassEntry> ClassTable() noexcept { return kClasses; }
+std::span<IClassFactory*> ClassObjectSlots() noexcept { return g_classObjects; }
 
 } // namespace Varquel

@@ -16,4 +16,8 @@ struct ClassEntry {
 
 std::span<const ClassEntry> ClassTable() noexcept;
 
+// One slot per ClassTable() entry, at the same index: the class object that
+// DllGetClassObject makes on first request and keeps until shutdown.
+std::span<IClassFactory*> ClassObjectSlots() noexcept;
+
 } // namespace Varquel

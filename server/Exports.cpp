@@ -12,19 +12,18 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-// One cached class object per class table entry, created on first request.
-IClassFactory* g_classObjects[8] = {};
-
 void ReleaseClassObjects() {
-    for (IClassFactory*& factory : g_classObjects) Varquel::Adopt(std::exchange(factory, nullptr));
+    for (IClassFactory*& factory : Varquel::ClassObjectSlots()) Varquel::Adopt(std::exchange(factory, nullptr));
 }
+
+Varquel::Module::CShutdownHook g_releaseClassObjects{&ReleaseClassObjects};
 
 } // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         if (!Varquel::Module::Initialize()) return FALSE;
-        Varquel::Module::AtShutdown(&ReleaseClassObjects);
+        Varquel::Module::AtShutdown(g_releaseClassObjects);
     } else if (reason == DLL_PROCESS_DETACH) {
         Varquel::Module::Shutdown();
     }
@@ -35,16 +34,17 @@ extern "C" HRESULT __stdcall DllGetClassObject(REFCLSID clsid, REFIID riid, void
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     auto table = Varquel::ClassTable();
-    for (size_t i = 0; i < table.size() && i < std::size(g_classObjects); ++i) {
+    auto slots = Varquel::ClassObjectSlots();
+    for (size_t i = 0; i < table.size(); ++i) {
         if (!IsEqualCLSID(clsid, *table[i].clsid)) continue;
         IClassFactory* factory = nullptr;
         {
             Varquel::Module::CLockGuard guard;
-            if (!g_classObjects[i]) {
-                g_classObjects[i] = new (std::nothrow) Varquel::CClassFactory(table[i].create, true);
-                if (!g_classObjects[i]) return E_OUTOFMEMORY;
+            if (!slots[i]) {
+                slots[i] = new (std::nothrow) Varquel::CClassFactory(table[i].create, true);
+                if (!slots[i]) return E_OUTOFMEMORY;
             }
-            factory = g_classObjects[i];
+            factory = slots[i];
         }
         return factory->QueryInterface(riid, ppv);
     }

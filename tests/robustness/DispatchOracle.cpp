@@ -2,13 +2,18 @@
 #include <wrl/client.h>
 #include <algorithm>
 #include <cstdio>
+#include <stdexcept>
+#include <string>
+#include <utility>
 #include "com/Variant.h"
-#include "Varquel_h.h"
+#include "DispatchSurface.h"
+#include "tests/support/TestSupport.h"
 
 namespace VarquelRobustness {
 
 using Microsoft::WRL::ComPtr;
 using Varquel::CVariant;
+using VarquelTest::Narrow;
 
 namespace {
 
@@ -16,86 +21,97 @@ using K = CDispatchOracle::Kind;
 using R = CDispatchOracle::Rule;
 using N = CDispatchOracle::Named;
 
-constexpr VARTYPE I4 = VT_I4, STR = VT_BSTR, BOOL_ = VT_BOOL, DISP = VT_DISPATCH, NONE = VT_EMPTY;
+namespace Surface = Varquel::DispatchSurface;
 
+// What each member may return once reached, by interface and member name; a
+// property's row covers its getter and its setter. The members themselves,
+// their DISPIDs, types and limits come from the IDL.
+struct MemberRules {
+    const wchar_t* itf;
+    std::vector<std::pair<std::wstring, R>> members;
+};
+const MemberRules kRules[] = {
+    {L"IAddressList",
+     {{L"Count", R::Ok}, {L"Add", R::AddText}, {L"GetAt", R::Ok}, {L"RemoveAll", R::Ok}, {L"RemoveAt", R::IndexOpen}}},
+    {L"INetAdapterProperty",
+     {{L"GetCurrent", R::OkOrFalse}, {L"Apply", R::OkOrFalse}, {L"IPAddresses", R::Ok}, {L"SubnetMasks", R::Ok},
+      {L"GateWayAddresses", R::Ok}, {L"DNSAddresses", R::Ok}, {L"WINSServers", R::Ok}, {L"IsDHCP", R::Ok},
+      {L"Name", R::Ok}, {L"NetConnectionID", R::Ok}}},
+    {L"INetAdaptersList",
+     {{L"Count", R::Ok}, {L"NetAdapterPropertyGetAt", R::Ok}, {L"Apply", R::Ok}, {L"GetCurrent", R::Ok},
+      {L"DetectAdapters", R::Ok}}},
+    {L"IPrintersProperty",
+     {{L"PrintersCount", R::Ok}, {L"PrinterNumber", R::Ok}, {L"Name", R::IndexOpen}, {L"Default", R::Ok},
+      {L"GetCurrent", R::Ok}, {L"Apply", R::Ok}, {L"DetectPrinters", R::Ok}, {L"SetDefault", R::Ok},
+      {L"GetDefault", R::Ok}}},
+    {L"IProxyProperty",
+     {{L"GetCurrent", R::Ok}, {L"Apply", R::Ok}, {L"HTTPServer", R::Ok}, {L"HTTPPort", R::Ok},
+      {L"SecureServer", R::Ok}, {L"SecurePort", R::Ok}, {L"FTPServer", R::Ok}, {L"FTPPort", R::Ok},
+      {L"GopherServer", R::Ok}, {L"GopherPort", R::Ok}, {L"SocksServer", R::Ok}, {L"SocksPort", R::Ok},
+      {L"IsUseOneProxy", R::Ok}}},
+    {L"INetShareList",
+     {{L"GetCurrent", R::Ok}, {L"Apply", R::Ok}, {L"RemoveAt", R::IndexOpen}, {L"RemoveAll", R::Ok},
+      {L"Count", R::Ok}, {L"NameGetAt", R::IndexOpen}, {L"PathGetAt", R::IndexOpen}, {L"CloseAll", R::Ok},
+      {L"Add", R::AddText}}},
+    {L"INetProfile",
+     {{L"NetAdaptersList", R::Ok}, {L"PrintersProperty", R::Ok}, {L"ProxyProperty", R::NullObject},
+      {L"NetShareList", R::NullObject}, {L"GetCurrent", R::Ok}, {L"Apply", R::Ok}, {L"Name", R::Ok},
+      {L"GetDuplicate", R::Ok}}},
+    {L"INetProfilesList",
+     {{L"Count", R::Ok}, {L"NetProfileGetAt", R::ProfilesGetAt}, {L"Add", R::ProfilesAdd}, {L"Load", R::Ok},
+      {L"Save", R::Save}, {L"NetProfileRemoveAt", R::ProfilesRemoveAt}, {L"NetProfileSetAt", R::ProfilesSetAt}}},
+};
+
+bool InIdl(const std::wstring& itf, const std::wstring& member) {
+    for (const Surface::Interface& candidate : Surface::kInterfaces)
+        for (const Surface::Member& m : candidate.members)
+            if (itf == candidate.name && member == m.name) return true;
+    return false;
+}
+
+R RuleOf(const std::wstring& itf, const std::wstring& member) {
+    for (const MemberRules& rules : kRules) {
+        if (itf != rules.itf) continue;
+        for (const auto& [name, rule] : rules.members)
+            if (name == member) return rule;
+    }
+    throw std::logic_error("the dispatch oracle has no expectation for " + Narrow(itf) + "." + Narrow(member));
+}
+
+K KindOf(Surface::Kind kind) {
+    switch (kind) {
+    case Surface::Kind::PropertyGet: return K::Get;
+    case Surface::Kind::PropertyPut: return K::Put;
+    case Surface::Kind::Method: break;
+    }
+    return K::Method;
+}
+
+N NamedOf(Surface::NamedArgs named) {
+    switch (named) {
+    case Surface::NamedArgs::ByPosition: return N::ByPosition;
+    case Surface::NamedArgs::Refused: return N::Refused;
+    case Surface::NamedArgs::Ignored: break;
+    }
+    return N::Ignored;
+}
+
+// Every member needs its rule, and every rule its member: a model that lags
+// behind the IDL refuses to run rather than guess.
 std::vector<CDispatchOracle::Interface> Build() {
     std::vector<CDispatchOracle::Interface> list;
-    list.push_back({L"IAddressList", &IID_IAddressList, &CLSID_CAddressList, 2, N::ByPosition,
-                    {{1, K::Get, {}, I4, R::Ok, L"Count"},
-                     {3, K::Method, {STR}, NONE, R::AddText, L"Add"},
-                     {4, K::Method, {I4}, STR, R::Ok, L"GetAt"},
-                     {6, K::Method, {}, NONE, R::Ok, L"RemoveAll"},
-                     {7, K::Method, {I4}, NONE, R::IndexOpen, L"RemoveAt"}}});
-    list.push_back({L"INetAdapterProperty", &IID_INetAdapterProperty, &CLSID_CNetAdapterProperty, 1, N::Ignored,
-                    {{1, K::Method, {}, NONE, R::OkOrFalse, L"GetCurrent"},
-                     {2, K::Method, {}, NONE, R::OkOrFalse, L"Apply"},
-                     {3, K::Get, {}, DISP, R::Ok, L"IPAddresses"},
-                     {4, K::Get, {}, DISP, R::Ok, L"SubnetMasks"},
-                     {5, K::Get, {}, DISP, R::Ok, L"GateWayAddresses"},
-                     {6, K::Get, {}, DISP, R::Ok, L"DNSAddresses"},
-                     {7, K::Get, {}, DISP, R::Ok, L"WINSServers"},
-                     {10, K::Get, {}, BOOL_, R::Ok, L"IsDHCP"},
-                     {10, K::Put, {BOOL_}, NONE, R::Ok, L"IsDHCP"},
-                     {11, K::Get, {}, STR, R::Ok, L"Name"},
-                     {12, K::Get, {}, STR, R::Ok, L"NetConnectionID"}}});
-    list.push_back({L"INetAdaptersList", &IID_INetAdaptersList, &CLSID_CNetAdaptersList, 2, N::ByPosition,
-                    {{1, K::Get, {}, I4, R::Ok, L"Count"},
-                     {2, K::Method, {I4}, DISP, R::Ok, L"NetAdapterPropertyGetAt"},
-                     {3, K::Method, {}, NONE, R::Ok, L"Apply"},
-                     {4, K::Method, {}, NONE, R::Ok, L"GetCurrent"},
-                     {5, K::Method, {}, NONE, R::Ok, L"DetectAdapters"}}});
-    list.push_back({L"IPrintersProperty", &IID_IPrintersProperty, &CLSID_CPrintersProperty, 1, N::Ignored,
-                    {{1, K::Get, {}, I4, R::Ok, L"PrintersCount"},
-                     {2, K::Get, {}, I4, R::Ok, L"PrinterNumber"},
-                     {2, K::Put, {I4}, NONE, R::Ok, L"PrinterNumber"},
-                     {3, K::Get, {}, STR, R::IndexOpen, L"Name"},
-                     {4, K::Get, {}, I4, R::Ok, L"Default"},
-                     {4, K::Put, {I4}, NONE, R::Ok, L"Default"},
-                     {5, K::Method, {}, NONE, R::Ok, L"GetCurrent"},
-                     {6, K::Method, {}, NONE, R::Ok, L"Apply"},
-                     {7, K::Method, {}, NONE, R::Ok, L"DetectPrinters"},
-                     {8, K::Method, {STR}, NONE, R::Ok, L"SetDefault"},
-                     {9, K::Method, {}, STR, R::Ok, L"GetDefault"}}});
-    std::vector<CDispatchOracle::Member> proxy = {{1, K::Method, {}, NONE, R::Ok, L"GetCurrent"},
-                                                  {2, K::Method, {}, NONE, R::Ok, L"Apply"}};
-    static const wchar_t* const kProxyTexts[] = {L"HTTPServer",   L"HTTPPort",   L"SecureServer", L"SecurePort",
-                                                 L"FTPServer",    L"FTPPort",    L"GopherServer", L"GopherPort",
-                                                 L"SocksServer",  L"SocksPort"};
-    for (DISPID id = 3; id <= 12; ++id) {
-        proxy.push_back({id, K::Get, {}, STR, R::Ok, kProxyTexts[id - 3]});
-        proxy.push_back({id, K::Put, {STR}, NONE, R::Ok, kProxyTexts[id - 3]});
+    for (const Surface::Interface& itf : Surface::kInterfaces) {
+        CDispatchOracle::Interface surface{itf.name, itf.iid, itf.clsid, itf.maxArgs, NamedOf(itf.namedArgs), {}};
+        for (const Surface::Member& m : itf.members)
+            surface.members.push_back({m.id, KindOf(m.kind), std::vector<VARTYPE>(m.inputs.begin(), m.inputs.end()),
+                                       m.result, RuleOf(itf.name, m.name), m.name});
+        list.push_back(std::move(surface));
     }
-    proxy.push_back({13, K::Get, {}, BOOL_, R::Ok, L"IsUseOneProxy"});
-    proxy.push_back({13, K::Put, {BOOL_}, NONE, R::Ok, L"IsUseOneProxy"});
-    list.push_back({L"IProxyProperty", &IID_IProxyProperty, &CLSID_CProxyProperty, 1, N::Ignored, proxy});
-    list.push_back({L"INetShareList", &IID_INetShareList, &CLSID_CNetShareList, 2, N::Refused,
-                    {{1, K::Method, {}, NONE, R::Ok, L"GetCurrent"},
-                     {2, K::Method, {}, NONE, R::Ok, L"Apply"},
-                     {3, K::Method, {I4}, NONE, R::IndexOpen, L"RemoveAt"},
-                     {4, K::Method, {}, NONE, R::Ok, L"RemoveAll"},
-                     {5, K::Get, {}, I4, R::Ok, L"Count"},
-                     {6, K::Method, {I4}, STR, R::IndexOpen, L"NameGetAt"},
-                     {7, K::Method, {I4}, STR, R::IndexOpen, L"PathGetAt"},
-                     {8, K::Method, {}, NONE, R::Ok, L"CloseAll"},
-                     {9, K::Method, {STR, STR}, NONE, R::AddText, L"Add"}}});
-    list.push_back({L"INetProfile", &IID_INetProfile, &CLSID_CNetProfile, 1, N::Ignored,
-                    {{1, K::Get, {}, DISP, R::Ok, L"NetAdaptersList"},
-                     {2, K::Get, {}, DISP, R::Ok, L"PrintersProperty"},
-                     {3, K::Get, {}, DISP, R::NullObject, L"ProxyProperty"},
-                     {4, K::Get, {}, DISP, R::NullObject, L"NetShareList"},
-                     {5, K::Method, {}, NONE, R::Ok, L"GetCurrent"},
-                     {6, K::Method, {}, NONE, R::Ok, L"Apply"},
-                     {7, K::Get, {}, STR, R::Ok, L"Name"},
-                     {7, K::Put, {STR}, NONE, R::Ok, L"Name"},
-                     {8, K::Method, {}, DISP, R::Ok, L"GetDuplicate"}}});
-    list.push_back({L"INetProfilesList", &IID_INetProfilesList, &CLSID_CNetProfilesList, 2, N::Refused,
-                    {{1, K::Get, {}, I4, R::Ok, L"Count"},
-                     {2, K::Method, {I4}, DISP, R::ProfilesGetAt, L"NetProfileGetAt"},
-                     {3, K::Method, {DISP}, NONE, R::ProfilesAdd, L"Add"},
-                     {4, K::Method, {}, NONE, R::Ok, L"Load"},
-                     {5, K::Method, {}, NONE, R::Save, L"Save"},
-                     {6, K::Method, {I4}, NONE, R::ProfilesRemoveAt, L"NetProfileRemoveAt"},
-                     {7, K::Method, {I4, DISP}, NONE, R::ProfilesSetAt, L"NetProfileSetAt"}}});
+    for (const MemberRules& rules : kRules)
+        for (const auto& [name, rule] : rules.members)
+            if (!InIdl(rules.itf, name))
+                throw std::logic_error("the dispatch oracle expects " + Narrow(rules.itf) + "." + Narrow(name) +
+                                       ", which the IDL does not have");
     return list;
 }
 

@@ -7,10 +7,13 @@
 
 namespace VarquelRobustness {
 
-// The documented late-bound surface of the eight interfaces and what Invoke
-// must answer for a given call: an independent model of the dispatch rules
-// (argument limits, named arguments, member selection, conversions) and of
-// the results each member may give.
+// The late-bound surface of the dual interfaces and what Invoke must answer
+// for a given call: an independent model of the dispatch rules (argument
+// limits, named arguments, member selection, conversions) and of the results
+// each member may give. The members, their DISPIDs and types, the limits and
+// named-argument rules are those generated from the IDL; the results each
+// member may give are this model's own (Interfaces() throws when the two
+// disagree on which members there are).
 class CDispatchOracle {
 public:
     enum class Kind { Method, Get, Put };
