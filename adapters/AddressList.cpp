@@ -74,25 +74,30 @@ CVariant VariantArrayOf(const CStringArray& entries) {
     return value;
 }
 
+void StringsFromVariantArray(const VARIANT& value, CStringArray& entries) {
+    entries.RemoveAll();
+    // Anything but an array of variants (VT_NULL above all: a property without value) leaves the list empty.
+    if (V_VT(&value) != (VT_ARRAY | VT_VARIANT) || !V_ARRAY(&value)) return;
+    SAFEARRAY* array = V_ARRAY(&value);
+    ULONG total = 1;
+    for (USHORT d = 0; d < array->cDims; ++d) total *= array->rgsabound[d].cElements;
+    if (array->cDims == 0) total = 0;
+    CSafeArrayLock lock(array);
+    const VARIANT* elements = lock.Data<VARIANT>();
+    for (ULONG i = 0; i < total; ++i) {
+        // A non-string element still takes its place (as a null entry), so
+        // an address keeps its position relative to its subnet mask.
+        if (V_VT(&elements[i]) == VT_BSTR)
+            entries.AppendToNul(V_BSTR(&elements[i]));
+        else
+            entries.Append(CBstr());
+    }
+}
+
 HRESULT CAddressList::FromVariantArray(const VARIANT& value) {
     m_entries.RemoveAll();
-    // Anything but an array of variants (VT_NULL above all: a property without value) leaves the list empty.
-    if (V_VT(&value) != (VT_ARRAY | VT_VARIANT) || !V_ARRAY(&value)) return S_OK;
     return ComBoundary([&] {
-        SAFEARRAY* array = V_ARRAY(&value);
-        ULONG total = 1;
-        for (USHORT d = 0; d < array->cDims; ++d) total *= array->rgsabound[d].cElements;
-        if (array->cDims == 0) total = 0;
-        CSafeArrayLock lock(array);
-        const VARIANT* elements = lock.Data<VARIANT>();
-        for (ULONG i = 0; i < total; ++i) {
-            // A non-string element still takes its place (as a null entry), so
-            // an address keeps its position relative to its subnet mask.
-            if (V_VT(&elements[i]) == VT_BSTR)
-                m_entries.AppendToNul(V_BSTR(&elements[i]));
-            else
-                m_entries.Append(CBstr());
-        }
+        StringsFromVariantArray(value, m_entries);
         return S_OK;
     });
 }

@@ -11,6 +11,10 @@ namespace Varquel {
 // VT_ARRAY|VT_VARIANT, lower bound 0, one VT_BSTR per entry (a whole copy; a
 // null entry stays a null string), zero elements when there are none.
 CVariant VariantArrayOf(const CStringArray& entries);
+// Empties `entries`, then takes the strings of a VT_ARRAY|VT_VARIANT value up
+// to their first NUL (a non-string element as a null entry); any other value
+// leaves it empty.
+void StringsFromVariantArray(const VARIANT& value, CStringArray& entries);
 
 class CAddressList final : public CComObjectRoot,
                     public CDispatchImpl<IAddressList>,

@@ -193,11 +193,46 @@ HRESULT CNetAdapterProperty::ReadConfiguration() {
     return S_OK;
 }
 
-HRESULT CNetAdapterProperty::WriteConfiguration() {
+bool CNetAdapterProperty::ReadMachineLists(std::array<CStringArray, kAddressKinds>& lists) const {
+    for (CStringArray& list : lists) list.RemoveAll();
+    if (!m_configurationObject) return false;
+    CWmiPropertySet properties(m_configurationObject.Get());
+    if (!properties.IsValid()) return false;
+    static constexpr const wchar_t* kArrays[] = {L"IPAddress", L"IPSubnet", L"DefaultIPGateway",
+                                                 L"DNSServerSearchOrder"};
+    CVariant value;
+    for (size_t i = 0; i < std::size(kArrays); ++i) {
+        if (FAILED(properties.ReadProperty(kArrays[i], value))) return false;
+        StringsFromVariantArray(*value, lists[i]);
+    }
+    CStringArray& wins = lists[static_cast<size_t>(AddressKind::WINSServers)];
+    for (const wchar_t* server : {L"WINSPrimaryServer", L"WINSSecondaryServer"}) {
+        if (FAILED(properties.ReadProperty(server, value))) return false;
+        if (value.Type() == VT_BSTR) wins.AppendToNul(V_BSTR(value.Get()));
+    }
+    return true;
+}
+
+HRESULT CNetAdapterProperty::WriteConfiguration(const MethodObserver* observer) {
     if (!m_configurationObject) return S_FALSE;
     ISWbemObject* configuration = m_configurationObject.Get();
+    // An observer is told every method's answer; without one, no
+    // ReturnValue is read.
+    auto told = [&](const wchar_t* method, HRESULT hr, long returnValue) {
+        if (observer) (*observer)(CMethodOutcome{method, hr, returnValue});
+        return hr;
+    };
+    auto withoutParameters = [&](const wchar_t* method) {
+        long returnValue = -1;
+        const HRESULT hr = ExecMethodNoParams(configuration, method, observer ? &returnValue : nullptr);
+        return told(method, hr, returnValue);
+    };
+    auto run = [&](CWmiMethodCall& call, const wchar_t* method) {
+        const HRESULT hr = call.Execute();
+        told(method, hr, observer && SUCCEEDED(hr) ? call.ReturnValue() : -1);
+    };
 
-    if (FAILED(ExecMethodNoParams(configuration, L"ReleaseDHCPLease"))) return S_FALSE;
+    if (FAILED(withoutParameters(L"ReleaseDHCPLease"))) return S_FALSE;
 
     // One call per method; what the parameters and the method answer is not
     // looked at: the machine decides what it accepts. These methods take IPv4
@@ -208,12 +243,12 @@ HRESULT CNetAdapterProperty::WriteConfiguration() {
         CWmiMethodCall call(configuration, method);
         for (const auto& [name, kind] : parameters)
             call.SetParameter(name, *VariantArrayOf(IpText::ForIPv4Methods(List(kind).Entries())));
-        call.Execute();
+        run(call, method);
     };
 
     if (m_isDhcp) {
-        if (FAILED(ExecMethodNoParams(configuration, L"EnableDHCP"))) return S_FALSE;
-        if (FAILED(ExecMethodNoParams(configuration, L"RenewDHCPLease"))) return S_FALSE;
+        if (FAILED(withoutParameters(L"EnableDHCP"))) return S_FALSE;
+        if (FAILED(withoutParameters(L"RenewDHCPLease"))) return S_FALSE;
     } else {
         callWithLists(L"EnableStatic",
                       {{L"IPAddress", AddressKind::IPAddresses}, {L"SubnetMask", AddressKind::SubnetMasks}});
@@ -232,7 +267,7 @@ HRESULT CNetAdapterProperty::WriteConfiguration() {
         call.SetParameter(L"WINSPrimaryServer", elements[0]);
         if (count >= 2) call.SetParameter(L"WINSSecondaryServer", elements[1]);
     }
-    call.Execute();
+    run(call, L"SetWINSServer");
     return S_OK;
 }
 

@@ -6,6 +6,7 @@
 #include <wbemdisp.h>
 #include "com/Bstr.h"
 #include "adapters/AddressList.h"
+#include "wmi/WmiMethodCall.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -58,7 +59,11 @@ public:
     // adapter is detached or a reading or parameterless method fails; other
     // failures are thrown.
     HRESULT ReadConfiguration();
-    HRESULT WriteConfiguration();
+    HRESULT WriteConfiguration(const MethodObserver* observer = nullptr);
+    // The five lists as the machine holds them now, whatever the mode (what
+    // GetCurrent leaves alone on a DHCP adapter), without touching the
+    // fields. False when detached or a property cannot be read.
+    bool ReadMachineLists(std::array<CStringArray, kAddressKinds>& lists) const;
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;

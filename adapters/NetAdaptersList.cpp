@@ -49,7 +49,7 @@ STDMETHODIMP CNetAdaptersList::GetCurrent() {
     });
 }
 
-void CNetAdaptersList::ApplyToMachine() {
+void CNetAdaptersList::ApplyToMachine(const AdapterObserver* observer) {
     if (!m_detected) {
         // The list holds stored adapters: they give their settings to the
         // machine's adapters of the same Name, then go.
@@ -60,8 +60,32 @@ void CNetAdaptersList::ApplyToMachine() {
         TakeStoredSettings(std::move(stored));
     }
     // One adapter that cannot be written does not stop the others.
-    for (const auto& adapter : m_adapters)
-        if (!HoldsNoSettings(adapter.Get())) KeepGoing([&] { adapter->WriteConfiguration(); });
+    for (const auto& adapter : m_adapters) {
+        if (HoldsNoSettings(adapter.Get())) continue;
+        const MethodObserver forward = [&](const CMethodOutcome& outcome) { (*observer)(*adapter.Get(), outcome); };
+        KeepGoing([&] { adapter->WriteConfiguration(observer ? &forward : nullptr); });
+    }
+}
+
+std::vector<std::optional<size_t>> CNetAdaptersList::MatchByName(std::span<const BSTR> machine,
+                                                                 std::span<const BSTR> stored) {
+    std::vector<std::optional<size_t>> matches(machine.size());
+    std::vector<bool> taken(stored.size(), false);
+    for (size_t m = 0; m < machine.size(); ++m) {
+        // Names are compared case-sensitively; each stored adapter serves once,
+        // the first one of a Name going to the first machine adapter of it.
+        for (size_t s = 0; s < stored.size(); ++s) {
+            if (taken[s] || VarBstrCmp(machine[m], stored[s], LOCALE_USER_DEFAULT, 0) != VARCMP_EQ) continue;
+            taken[s] = true;
+            matches[m] = s;
+            break;
+        }
+    }
+    return matches;
+}
+
+void CNetAdaptersList::LeaveAlone(const CNetAdapterProperty& adapter) {
+    if (!HoldsNoSettings(&adapter)) m_withoutSettings.push_back(&adapter);
 }
 
 void CNetAdaptersList::CaptureMachine() {
@@ -120,19 +144,20 @@ void CNetAdaptersList::Detect() {
 
 void CNetAdaptersList::TakeStoredSettings(std::vector<ComPtr<CNetAdapterProperty>> stored) {
     m_withoutSettings.reserve(m_adapters.size());
-    for (const auto& adapter : m_adapters) {
-        // Names are compared case-sensitively; each stored adapter serves once,
-        // the first one of a Name going to the first machine adapter of it.
-        auto match = std::find_if(stored.begin(), stored.end(), [&](const ComPtr<CNetAdapterProperty>& candidate) {
-            return VarBstrCmp(adapter->Name(), candidate->Name(), LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
-        });
-        if (match == stored.end()) {
-            m_withoutSettings.push_back(adapter.Get());
-            continue;
-        }
-        adapter->TakeSettingsFrom(*match->Get());
-        stored.erase(match);
+    const std::vector<std::optional<size_t>> matches = MatchByName(Names(m_adapters), Names(stored));
+    for (size_t i = 0; i < m_adapters.size(); ++i) {
+        if (matches[i])
+            m_adapters[i]->TakeSettingsFrom(*stored[*matches[i]].Get());
+        else
+            m_withoutSettings.push_back(m_adapters[i].Get());
     }
+}
+
+std::vector<BSTR> CNetAdaptersList::Names(const std::vector<ComPtr<CNetAdapterProperty>>& adapters) {
+    std::vector<BSTR> names;
+    names.reserve(adapters.size());
+    for (const auto& adapter : adapters) names.push_back(adapter->Name());
+    return names;
 }
 
 bool CNetAdaptersList::HoldsNoSettings(const CNetAdapterProperty* adapter) const noexcept {

@@ -2,6 +2,9 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
+#include <functional>
+#include <optional>
+#include <span>
 #include <vector>
 #include "adapters/NetAdapterProperty.h"
 #include "Varquel_h.h"
@@ -34,15 +37,26 @@ public:
     // GetCurrent and Apply for callers inside the server; they throw what
     // they cannot absorb.
     void CaptureMachine();
-    void ApplyToMachine();
+    // With an observer, every method that runs on an adapter is told to it.
+    using AdapterObserver = std::function<void(const CNetAdapterProperty& adapter, const CMethodOutcome& outcome)>;
+    void ApplyToMachine(const AdapterObserver* observer = nullptr);
+
+    // How stored adapters meet the machine's: for each machine adapter, the
+    // stored adapter whose Name it takes, if any.
+    static std::vector<std::optional<size_t>> MatchByName(std::span<const BSTR> machine, std::span<const BSTR> stored);
+    static std::vector<BSTR> Names(const std::vector<ComPtr<CNetAdapterProperty>>& adapters);
+    // Adapters that Apply leaves alone: machine adapters that a stored
+    // profile gave no settings to, or that a caller marks so.
+    bool HoldsNoSettings(const CNetAdapterProperty* adapter) const noexcept;
+    void LeaveAlone(const CNetAdapterProperty& adapter);
+    // DetectAdapters for callers inside the server.
+    void Detect();
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
 
 private:
-    void Detect();
     void TakeStoredSettings(std::vector<ComPtr<CNetAdapterProperty>> stored);
-    bool HoldsNoSettings(const CNetAdapterProperty* adapter) const noexcept;
 
     std::vector<ComPtr<CNetAdapterProperty>> m_adapters;
     bool m_detected = false;

@@ -558,7 +558,9 @@ def write_surface(interfaces, policy, banner, header, prefix):
            "    const wchar_t* name;             // a property's name, without get_ or put_\n"
            "    DISPID id;\n    Kind kind;\n"
            "    std::span<const VARTYPE> inputs; // parameters that take an argument, in order\n"
-           "    VARTYPE result;                  // VT_EMPTY: no [out, retval] parameter\n};\n\n",
+           "    VARTYPE result;                  // VT_EMPTY: no [out, retval] parameter\n"
+           "    std::span<const IID* const> inputInterfaces; // per input: the interface a VT_DISPATCH one is asked for\n"
+           "};\n\n",
            "struct Interface {\n    const wchar_t* name;\n    const IID* iid;\n"
            "    const CLSID* clsid;              // the creatable class it is the default interface of, or null\n"
            "    UINT maxArgs;                    // most parameters of any member, [out, retval] counted\n"
@@ -570,11 +572,14 @@ def write_surface(interfaces, policy, banner, header, prefix):
         for i, m in enumerate(interface.members):
             if m.inputs:
                 out.append(f"inline constexpr VARTYPE k{n}Inputs{i}[] = {{{', '.join(p.vt for p in m.inputs)}}};\n")
+                iids = ", ".join(f"&IID_{p.type_name}" if p.vt == "VT_DISPATCH" else "nullptr" for p in m.inputs)
+                out.append(f"inline constexpr const IID* k{n}InputInterfaces{i}[] = {{{iids}}};\n")
         out.append(f"inline constexpr Member k{n}Members[] = {{\n")
         for i, m in enumerate(interface.members):
             inputs = f"k{n}Inputs{i}" if m.inputs else "{}"
+            interfaces_of = f"k{n}InputInterfaces{i}" if m.inputs else "{}"
             result = m.result.vt if m.result else "VT_EMPTY"
-            out.append(f'    {{L"{m.name}", {m.dispid}, {SURFACE_KIND[m.kind]}, {inputs}, {result}}},\n')
+            out.append(f'    {{L"{m.name}", {m.dispid}, {SURFACE_KIND[m.kind]}, {inputs}, {result}, {interfaces_of}}},\n')
         out.append("};\n")
     out.append("\ninline constexpr Interface kInterfaces[] = {\n")
     for interface in interfaces:

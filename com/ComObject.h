@@ -140,4 +140,15 @@ ComPtr<T> CreateServerObject(REFCLSID clsid) {
     return impl;
 }
 
+// Makes an object of class T of this server directly, for the classes that
+// clients cannot create (they are not registered); throws on failure.
+template <class T, class Itf>
+ComPtr<T> MakeServerObject() {
+    ComPtr<Itf> itf;
+    ThrowIfFailed(CreateComObject<T>(nullptr, __uuidof(Itf), reinterpret_cast<void**>(itf.GetAddressOf())));
+    ComPtr<T> impl = ImplOf<T>(itf.Get());
+    if (!impl) ThrowComError(E_NOINTERFACE);
+    return impl;
+}
+
 } // namespace Varquel

@@ -16,6 +16,11 @@ inline void CopyOut(const ComPtr<IConnectionPoint>& item, IConnectionPoint** out
     *out = item.Get();
     (*out)->AddRef();
 }
+inline void CopyOut(const ComPtr<IDispatch>& item, VARIANT* out) noexcept {
+    V_VT(out) = VT_DISPATCH;
+    V_DISPATCH(out) = item.Get();
+    if (item) item->AddRef();
+}
 inline void CopyOut(const Connection& item, CONNECTDATA* out) noexcept {
     out->pUnk = item.sink.Get();
     out->pUnk->AddRef();
@@ -79,5 +84,7 @@ private:
 
 using CEnumConnectionPoints = CEnumerator<IEnumConnectionPoints, ComPtr<IConnectionPoint>, IConnectionPoint*>;
 using CEnumConnections = CEnumerator<IEnumConnections, Connection, CONNECTDATA>;
+// For VBScript's For Each and JScript's Enumerator over a collection.
+using CEnumVariant = CEnumerator<IEnumVARIANT, ComPtr<IDispatch>, VARIANT>;
 
 } // namespace Varquel

@@ -75,13 +75,17 @@ STDMETHODIMP CNetProfile::put_Name(BSTR newVal) { return PutString(m_name, newVa
 
 STDMETHODIMP CNetProfile::GetDuplicate(INetProfile **ppVal) {
     return ComBoundaryOut(ppVal, [&] {
-        const ComPtr<CNetProfile> copy = CreateServerObject<CNetProfile, INetProfile>(CLSID_CNetProfile);
-        copy->m_name = CBstr::CopyWhole(m_name.Get());
-        copy->m_adapters->CopyFrom(Adapters());
-        copy->m_printers->CopyStateFrom(Printers());
-        *ppVal = ComPtr<INetProfile>(copy).Detach();
+        *ppVal = ComPtr<INetProfile>(Duplicate()).Detach();
         return S_OK;
     });
+}
+
+ComPtr<CNetProfile> CNetProfile::Duplicate() const {
+    const ComPtr<CNetProfile> copy = CreateServerObject<CNetProfile, INetProfile>(CLSID_CNetProfile);
+    copy->m_name = CBstr::CopyWhole(m_name.Get());
+    copy->m_adapters->CopyFrom(Adapters());
+    copy->m_printers->CopyStateFrom(Printers());
+    return copy;
 }
 
 } // namespace Varquel

@@ -43,6 +43,8 @@ public:
     BSTR Name() const noexcept { return m_name.Get(); }
 
     void SetName(CBstr name) noexcept { m_name = std::move(name); }
+    // GetDuplicate for callers inside the server.
+    ComPtr<CNetProfile> Duplicate() const;
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;

@@ -6,6 +6,7 @@
 #include "adapters/NetAdaptersList.h"
 #include "profiles/NetProfile.h"
 #include "profiles/NetProfilesList.h"
+#include "profiles/ProfileSwitch.h"
 #include "settings/NetShareList.h"
 #include "settings/PrintersProperty.h"
 #include "settings/ProxyProperty.h"
@@ -30,6 +31,8 @@ constexpr ClassEntry kClasses[] = {
      L"CPrintersProperty Object", &CreateComObject<CPrintersProperty>},
     {&CLSID_CNetProfilesList, L"Varquel.NetProfilesList.1", L"Varquel.NetProfilesList",
      L"CNetProfilesList Object", &CreateComObject<CNetProfilesList>},
+    {&CLSID_CProfileSwitch, L"Varquel.ProfileSwitch.1", L"Varquel.ProfileSwitch", L"CProfileSwitch Object",
+     &CreateComObject<CProfileSwitch>},
 };
 
 IClassFactory* g_classObjects[std::size(kClasses)] = {};

@@ -127,14 +127,18 @@ void CPrintersProperty::CaptureMachine() {
     }
 }
 
-void CPrintersProperty::ApplyToMachine() {
+void CPrintersProperty::ApplyToMachine(const MethodObserver* observer) {
+    auto setDefault = [&](ISWbemObject* printer) {
+        long returnValue = -1;
+        const HRESULT hr = ExecMethodNoParams(printer, L"SetDefaultPrinter", observer ? &returnValue : nullptr);
+        if (observer) (*observer)(CMethodOutcome{L"SetDefaultPrinter", hr, returnValue});
+    };
     if (m_defaultIndex >= 0 && m_defaultIndex < PrinterObjectCount()) {
         // Only a duplicate gets here undetected: its printer objects may
         // no longer be the machine's.
         if (!m_detected) Detect();
         // That detection may have left fewer printers than the index.
-        if (m_defaultIndex < PrinterObjectCount())
-            ExecMethodNoParams(m_printers[static_cast<size_t>(m_defaultIndex)].Get(), L"SetDefaultPrinter");
+        if (m_defaultIndex < PrinterObjectCount()) setDefault(m_printers[static_cast<size_t>(m_defaultIndex)].Get());
         return;
     }
     // No detected printer is chosen: find the stored one by DeviceID.
@@ -142,7 +146,12 @@ void CPrintersProperty::ApplyToMachine() {
     const std::wstring wql = L"SELECT * FROM Win32_Printer WHERE DeviceID = " +
                              WqlStringLiteral(m_defaultDeviceId.Get(), m_defaultDeviceId.Length());
     CWmiQuery query(wql.c_str());
-    if (ComPtr<ISWbemObject> printer = query.Next()) ExecMethodNoParams(printer.Get(), L"SetDefaultPrinter");
+    if (ComPtr<ISWbemObject> printer = query.Next()) setDefault(printer.Get());
+}
+
+void CPrintersProperty::ForgetDefault() noexcept {
+    m_defaultIndex = -1;
+    m_defaultDeviceId.Reset();
 }
 
 void CPrintersProperty::Detect() {

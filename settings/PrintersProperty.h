@@ -6,6 +6,7 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
+#include "wmi/WmiMethodCall.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -29,8 +30,11 @@ public:
     // GetCurrent, Apply and SetDefault for callers inside the server; they
     // throw what they cannot absorb.
     void CaptureMachine();
-    void ApplyToMachine();
+    // With an observer, SetDefaultPrinter's answer is told to it.
+    void ApplyToMachine(const MethodObserver* observer = nullptr);
     void ChooseDefault(BSTR deviceId);
+    // No default printer is chosen: Apply leaves the machine's alone.
+    void ForgetDefault() noexcept;
 
     // IPrintersProperty
     STDMETHODIMP get_PrintersCount(long *pVal) override;

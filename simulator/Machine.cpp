@@ -196,6 +196,11 @@ std::vector<Json> Union(std::vector<Json> current, const std::vector<Json>& adde
     return current;
 }
 
+const Json* LeaseProperty(const Json& configuration, const char* name) {
+    auto lease = configuration.find("_dhcpLease");
+    return lease == configuration.end() ? nullptr : GetProperty(*lease, name);
+}
+
 // The lease gives the IPv4 addresses; static gateways and DNS servers stay,
 // as Windows keeps them when DHCP is turned on, and so do IPv6 entries (a
 // lease's own IPv6 entries are added where the adapter lacks them).
@@ -501,7 +506,9 @@ long CMachine::RunConfigurationMethod(Json& configuration, const std::string& me
     if (method == "SetDNSServerSearchOrder") {
         auto servers = StringList(Param(in, "DNSServerSearchOrder"));
         if (!servers || !AllDottedQuads(*servers)) return kInvalidIpAddress;
-        SetProperty(configuration, "DNSServerSearchOrder", Joined(AsJson(*servers), {}));
+        // No servers on DHCP: the lease's servers are the adapter's again.
+        const Json* leased = servers->empty() && isDhcp ? LeaseProperty(configuration, "DNSServerSearchOrder") : nullptr;
+        SetProperty(configuration, "DNSServerSearchOrder", leased ? *leased : Joined(AsJson(*servers), {}));
         return kSuccess;
     }
     // SetWINSServer: an absent or empty server clears it.

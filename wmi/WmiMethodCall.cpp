@@ -1,5 +1,7 @@
 #include "wmi/WmiMethodCall.h"
 #include <wbemcli.h>
+#include "com/Variant.h"
+#include "wmi/WmiPropertySet.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -86,11 +88,26 @@ HRESULT CWmiMethodCall::Execute() noexcept {
     return m_target->ExecMethod_(m_name.Get(), m_inParams.Get(), 0, nullptr, m_outParams.GetAddressOf());
 }
 
-HRESULT ExecMethodNoParams(ISWbemObject* object, const wchar_t* methodName) noexcept {
+long CWmiMethodCall::ReturnValue() const noexcept { return ReturnValueOf(m_outParams.Get()); }
+
+HRESULT ExecMethodNoParams(ISWbemObject* object, const wchar_t* methodName, long* returnValue) noexcept {
+    if (returnValue) *returnValue = -1;
     if (!object) return E_POINTER;
     CBstr name;
     if (!CBstr::TryCopy(methodName, name)) return E_OUTOFMEMORY;
-    return object->ExecMethod_(name.Get(), nullptr, 0, nullptr, nullptr);
+    if (!returnValue) return object->ExecMethod_(name.Get(), nullptr, 0, nullptr, nullptr);
+    ComPtr<ISWbemObject> out;
+    const HRESULT hr = object->ExecMethod_(name.Get(), nullptr, 0, nullptr, out.GetAddressOf());
+    if (SUCCEEDED(hr)) *returnValue = ReturnValueOf(out.Get());
+    return hr;
+}
+
+long ReturnValueOf(ISWbemObject* outParameters) noexcept {
+    if (!outParameters) return -1;
+    CVariant value;
+    if (FAILED(CWmiPropertySet(outParameters).ReadProperty(L"ReturnValue", value))) return -1;
+    if (value.Type() != VT_I4 && FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_I4))) return -1;
+    return V_I4(value.Get());
 }
 
 } // namespace Varquel

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <wbemdisp.h>
 #include <wrl/client.h>
+#include <functional>
 #include "com/Bstr.h"
 
 namespace Varquel {
@@ -24,6 +25,9 @@ public:
 
     // ExecMethod_ with the prepared in-parameters; its HRESULT.
     HRESULT Execute() noexcept;
+    // The out-parameters' ReturnValue of the last Execute; -1 when there is
+    // none (the call failed, or the method reports no number).
+    long ReturnValue() const noexcept;
 
 private:
     CBstr m_name;
@@ -37,7 +41,20 @@ private:
     HRESULT m_prepared = S_OK;  // the first preparation step that failed
 };
 
+// One method that ran on a WMI object, and the machine's answer.
+struct CMethodOutcome {
+    const wchar_t* method;
+    HRESULT hr;        // of ExecMethod_
+    long returnValue;  // -1 when there is none
+};
+using MethodObserver = std::function<void(const CMethodOutcome&)>;
+
 // Calls a method that takes no in-parameters; the HRESULT of ExecMethod_.
-HRESULT ExecMethodNoParams(ISWbemObject* object, const wchar_t* methodName) noexcept;
+// With `returnValue`, the out-parameters are asked for and their ReturnValue
+// (-1 for none) is kept there.
+HRESULT ExecMethodNoParams(ISWbemObject* object, const wchar_t* methodName, long* returnValue = nullptr) noexcept;
+
+// The ReturnValue of a method's out-parameters; -1 for none.
+long ReturnValueOf(ISWbemObject* outParameters) noexcept;
 
 } // namespace Varquel

@@ -60,6 +60,15 @@ const MemberRules kRules[] = {
     {L"INetProfilesList",
      {{L"Count", R::Ok}, {L"NetProfileGetAt", R::ProfilesGetAt}, {L"Add", R::ProfilesAdd}, {L"Load", R::Ok},
       {L"Save", R::Save}, {L"NetProfileRemoveAt", R::ProfilesRemoveAt}, {L"NetProfileSetAt", R::ProfilesSetAt}}},
+    {L"IApplyChange",
+     {{L"Adapter", R::Ok}, {L"NetConnectionID", R::Ok}, {L"Setting", R::Ok}, {L"Before", R::Ok}, {L"Planned", R::Ok},
+      {L"After", R::Ok}, {L"Status", R::Ok}, {L"WmiMethod", R::Ok}, {L"WmiReturnValue", R::Ok}, {L"Message", R::Ok}}},
+    {L"IApplyReport",
+     {{L"Count", R::Ok}, {L"Item", R::Ok}, {L"_NewEnum", R::Ok}, {L"Succeeded", R::Ok}, {L"RolledBack", R::Ok},
+      {L"Before", R::Ok}, {L"Text", R::Ok}}},
+    {L"IProfileSwitch",
+     {{L"Preview", R::SwitchProfile}, {L"Apply", R::SwitchProfile}, {L"Rollback", R::SwitchRollback},
+      {L"RollbackOnFailure", R::Ok}, {L"VerifyTimeout", R::NonNegative}}},
 };
 
 bool InIdl(const std::wstring& itf, const std::wstring& member) {
@@ -104,7 +113,9 @@ std::vector<CDispatchOracle::Interface> Build() {
         CDispatchOracle::Interface surface{itf.name, itf.iid, itf.clsid, itf.maxArgs, NamedOf(itf.namedArgs), {}};
         for (const Surface::Member& m : itf.members)
             surface.members.push_back({m.id, KindOf(m.kind), std::vector<VARTYPE>(m.inputs.begin(), m.inputs.end()),
-                                       m.result, RuleOf(itf.name, m.name), m.name});
+                                       m.result,
+                                       std::vector<const IID*>(m.inputInterfaces.begin(), m.inputInterfaces.end()),
+                                       RuleOf(itf.name, m.name), m.name});
         list.push_back(std::move(surface));
     }
     for (const MemberRules& rules : kRules)
@@ -117,7 +128,7 @@ std::vector<CDispatchOracle::Interface> Build() {
 
 // Whether the dispatch layer accepts `arg` for a parameter of type `type`,
 // and the value the member then receives.
-bool Accepts(const VARIANT& arg, VARTYPE type, CVariant& value, bool& changed) {
+bool Accepts(const VARIANT& arg, VARTYPE type, const IID* itf, CVariant& value, bool& changed) {
     const VARIANT* source = &arg;
     if (V_VT(&arg) == (VT_BYREF | VT_VARIANT)) {
         source = V_VARIANTREF(&arg);
@@ -134,9 +145,8 @@ bool Accepts(const VARIANT& arg, VARTYPE type, CVariant& value, bool& changed) {
     if (type == VT_DISPATCH) {
         IDispatch* object = V_DISPATCH(value.Get());
         if (!object) return false;
-        ComPtr<INetProfile> profile;
-        if (FAILED(object->QueryInterface(IID_INetProfile, reinterpret_cast<void**>(profile.GetAddressOf()))))
-            return false;
+        ComPtr<IUnknown> queried;
+        if (!itf || FAILED(object->QueryInterface(*itf, reinterpret_cast<void**>(queried.GetAddressOf())))) return false;
     }
     return true;
 }
@@ -167,6 +177,11 @@ void ApplyRule(const CDispatchOracle::Member& member, const std::vector<CVariant
     case R::ProfilesRemoveAt: e.allowed = {inRange(index(0)) ? S_OK : E_INVALIDARG}; break;
     case R::ProfilesSetAt: e.allowed = {inRange(index(0)) && !foreign(1) ? S_OK : E_INVALIDARG}; break;
     case R::Save: e.allowed = {S_OK, E_INVALIDARG}; break;
+    case R::SwitchProfile: e.allowed = {foreign(0) ? E_INVALIDARG : S_OK}; break;
+    case R::SwitchRollback: e.allowed = {S_OK, E_INVALIDARG}; break;
+    case R::NonNegative:
+        e.allowed = {member.kind == K::Put && index(0) < 0 ? E_INVALIDARG : S_OK};
+        break;
     }
 }
 
@@ -290,7 +305,7 @@ CDispatchOracle::Expectation CDispatchOracle::Predict(int itf, DISPID id, WORD f
     for (std::size_t p = 0; p < inputs; ++p) {
         UINT a = static_cast<UINT>(argOf[p]);
         bool changed = false;
-        if (!Accepts(params->rgvarg[a], member->inputs[p], values[p], changed)) {
+        if (!Accepts(params->rgvarg[a], member->inputs[p], member->interfaces[p], values[p], changed)) {
             e.stage = Stage::Conversion;
             e.allowed = {DISP_E_TYPEMISMATCH};
             e.argErr = {a};

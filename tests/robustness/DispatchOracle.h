@@ -30,6 +30,9 @@ public:
         ProfilesSetAt,     // S_OK in range with this server's profile, else E_INVALIDARG
         Save,              // S_OK or E_INVALIDARG (a list the store cannot hold)
         NullObject,        // S_OK and a null object (the profile's proxy and share slots)
+        SwitchProfile,     // S_OK for this server's profile, E_INVALIDARG for another one
+        SwitchRollback,    // S_OK for a report of an Apply, E_INVALIDARG for a preview's or another one
+        NonNegative,       // S_OK; a setter refuses a negative number with E_INVALIDARG
     };
 
     struct Member {
@@ -37,6 +40,7 @@ public:
         Kind kind;
         std::vector<VARTYPE> inputs;
         VARTYPE result;  // VT_EMPTY: none
+        std::vector<const IID*> interfaces;  // per input: the interface a VT_DISPATCH argument is asked for
         Rule rule;
         const wchar_t* name;
     };

@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <wbemcli.h>
+#include "adapters/NetAdaptersList.h"
 #include "com/Bstr.h"
 #include "simulator/SimulatedMachine.h"
 #include "tests/robustness/CampaignSettings.h"
@@ -36,6 +37,9 @@ struct Objects {
     ComPtr<INetShareList> shares;
     ComPtr<INetProfile> profile;
     ComPtr<INetProfilesList> profiles;
+    ComPtr<IProfileSwitch> profileSwitch;
+    ComPtr<IApplyReport> earlier;  // what Rollback puts back
+    ComPtr<IApplyReport> report;
 };
 
 struct Operation {
@@ -102,6 +106,13 @@ HRESULT LoadedProfile(Objects& o) {
     RETURN_IF_FAILED(o.profiles->Load());
     RETURN_IF_FAILED(o.profiles->NetProfileGetAt(0, o.profile.GetAddressOf()));
     return o.profile ? S_OK : E_FAIL;
+}
+
+// A switch that reads the machine back once, without waiting.
+HRESULT Switch(Objects& o, VARIANT_BOOL rollBackOnFailure = VARIANT_TRUE) {
+    RETURN_IF_FAILED(Make(o.profileSwitch, CLSID_CProfileSwitch));
+    RETURN_IF_FAILED(o.profileSwitch->put_RollbackOnFailure(rollBackOnFailure));
+    return o.profileSwitch->put_VerifyTimeout(0);
 }
 
 std::vector<Operation> Operations() {
@@ -190,6 +201,26 @@ std::vector<Operation> Operations() {
                    },
                    [](Objects& o) { return o.profile->Apply(); }});
     ops.push_back({"profile Apply (loaded)", LoadedProfile, [](Objects& o) { return o.profile->Apply(); }});
+    // The switch absorbs every failure of WMI into its report.
+    auto switchWith = [](std::function<HRESULT(Objects&)> profile, VARIANT_BOOL rollBack = VARIANT_TRUE) {
+        return [profile, rollBack](Objects& o) {
+            RETURN_IF_FAILED(profile(o));
+            return Switch(o, rollBack);
+        };
+    };
+    ops.push_back({"switch Preview (loaded)", switchWith(LoadedProfile),
+                   [](Objects& o) { return o.profileSwitch->Preview(o.profile.Get(), o.report.ReleaseAndGetAddressOf()); },
+                   false, true});
+    ops.push_back({"switch Apply (loaded)", switchWith(LoadedProfile),
+                   [](Objects& o) { return o.profileSwitch->Apply(o.profile.Get(), o.report.ReleaseAndGetAddressOf()); }});
+    ops.push_back({"switch Apply (captured)", switchWith(CapturedProfile),
+                   [](Objects& o) { return o.profileSwitch->Apply(o.profile.Get(), o.report.ReleaseAndGetAddressOf()); }});
+    ops.push_back({"switch Rollback",
+                   [switchWith](Objects& o) {
+                       RETURN_IF_FAILED(switchWith(LoadedProfile, VARIANT_FALSE)(o));
+                       return o.profileSwitch->Apply(o.profile.Get(), o.earlier.GetAddressOf());
+                   },
+                   [](Objects& o) { return o.profileSwitch->Rollback(o.earlier.Get(), o.report.ReleaseAndGetAddressOf()); }});
     return ops;
 }
 
@@ -317,23 +348,32 @@ private:
 
     long Held(Objects& o) const {
         long held = 0;
+        // Only a detected list's adapters hold WMI objects; stored ones hold none.
         auto adapterObjects = [&](INetAdaptersList* list) {
             long count = 0;
-            if (list && list->get_Count(&count) == S_OK) held += count * m_perAdapter;
+            const ComPtr<Varquel::CNetAdaptersList> impl = Varquel::ImplOf<Varquel::CNetAdaptersList>(list);
+            if (impl && impl->Detected() && list->get_Count(&count) == S_OK) held += count * m_perAdapter;
         };
         auto printerObjects = [&](IPrintersProperty* printers) {
             long count = 0;
             if (printers && printers->get_PrintersCount(&count) == S_OK) held += count * m_perPrinter;
         };
-        adapterObjects(o.adapters.Get());
-        printerObjects(o.printers.Get());
-        if (o.profile) {
+        auto profileObjects = [&](INetProfile* profile) {
+            if (!profile) return;
             ComPtr<INetAdaptersList> adapters;
             ComPtr<IPrintersProperty> printers;
-            o.profile->get_NetAdaptersList(adapters.GetAddressOf());
-            o.profile->get_PrintersProperty(printers.GetAddressOf());
+            profile->get_NetAdaptersList(adapters.GetAddressOf());
+            profile->get_PrintersProperty(printers.GetAddressOf());
             adapterObjects(adapters.Get());
             printerObjects(printers.Get());
+        };
+        adapterObjects(o.adapters.Get());
+        printerObjects(o.printers.Get());
+        profileObjects(o.profile.Get());
+        // A report keeps its snapshot, a profile of attached adapters.
+        for (IApplyReport* report : {o.earlier.Get(), o.report.Get()}) {
+            ComPtr<INetProfile> snapshot;
+            if (report && report->get_Before(snapshot.GetAddressOf()) == S_OK) profileObjects(snapshot.Get());
         }
         return held;
     }
