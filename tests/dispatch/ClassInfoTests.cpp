@@ -25,6 +25,7 @@ const ClassCase kClasses[] = {
     {"CNetShareList", &CLSID_CNetShareList, &IID_INetShareList, nullptr},
     {"CNetProfile", &CLSID_CNetProfile, &IID_INetProfile, &DIID__INetProfileEvents},
     {"CNetProfilesList", &CLSID_CNetProfilesList, &IID_INetProfilesList, &DIID__INetProfilesListEvents},
+    {"CProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch, nullptr},
 };
 
 ComPtr<IProvideClassInfo> ClassInfoOf(const ClassCase& c) {
@@ -124,6 +125,40 @@ TEST(ClassInfo, ComesFromTheRegisteredLibraryAndIsKeptUntilShutdown) {
     Varquel::Module::Initialize();
     ComPtr<ITypeInfo> info;
     EXPECT_EQ(ClassInfoOf(kClasses[0])->GetClassInfo(&info), TYPE_E_LIBNOTREGISTERED);
+}
+
+// A switch's report and its changes cannot be created, but describe their
+// class like every object of the server.
+TEST(ClassInfo, TheClassesThatOnlyASwitchMakesDescribeThemselves) {
+    ASSERT_EQ(RegisterLibraryOfThisProgram(), S_OK);
+    ComPtr<IProfileSwitch> profileSwitch;
+    ComPtr<INetProfile> profile;
+    ASSERT_EQ(CoCreateInstance(CLSID_CProfileSwitch, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&profileSwitch)), S_OK);
+    ASSERT_EQ(CoCreateInstance(CLSID_CNetProfile, nullptr, CLSCTX_ALL, IID_PPV_ARGS(&profile)), S_OK);
+    ComPtr<IApplyReport> report;
+    ASSERT_EQ(profileSwitch->Preview(profile.Get(), &report), S_OK);
+    ComPtr<IApplyChange> change;
+    ASSERT_EQ(report->Item(0, &change), S_OK) << "a preview has at least the default printer's row";
+    ASSERT_TRUE(change);
+    const std::pair<IUnknown*, const CLSID*> objects[] = {{report.Get(), &CLSID_CApplyReport},
+                                                          {change.Get(), &CLSID_CApplyChange}};
+    for (const auto& [object, clsid] : objects) {
+        ComPtr<IProvideClassInfo> provider;
+        ASSERT_EQ(object->QueryInterface(IID_PPV_ARGS(&provider)), S_OK);
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(provider->GetClassInfo(&info), S_OK);
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+        EXPECT_TRUE(IsEqualGUID(attr->guid, *clsid));
+        EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCANCREATE ? false : true) << "noncreatable in the library";
+        info->ReleaseTypeAttr(attr);
+    }
+    // Not registered as classes.
+    ComPtr<IUnknown> made;
+    EXPECT_EQ(CoCreateInstance(CLSID_CApplyReport, nullptr, CLSCTX_ALL, IID_IUnknown,
+                               reinterpret_cast<void**>(made.GetAddressOf())),
+              REGDB_E_CLASSNOTREG);
+    UnregisterLibrary();
 }
 
 TEST(ClassInfo, OnlyTheEventSourcesProvideClassInfo2) {

@@ -137,14 +137,22 @@ const InterfaceCase kInterfaces[] = {
     {"INetShareList", &CLSID_CNetShareList, &IID_INetShareList, &TableOf<INetShareList>},
     {"INetProfile", &CLSID_CNetProfile, &IID_INetProfile, &TableOf<INetProfile>},
     {"INetProfilesList", &CLSID_CNetProfilesList, &IID_INetProfilesList, &TableOf<INetProfilesList>},
+    {"IProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch, &TableOf<IProfileSwitch>},
+};
+// The interfaces of objects that only a switch makes.
+const InterfaceCase kReportInterfaces[] = {
+    {"IApplyReport", nullptr, &IID_IApplyReport, &TableOf<IApplyReport>},
+    {"IApplyChange", nullptr, &IID_IApplyChange, &TableOf<IApplyChange>},
 };
 } // namespace
 
 std::span<const InterfaceCase> AllInterfaces() { return kInterfaces; }
+std::span<const InterfaceCase> ReportInterfaces() { return kReportInterfaces; }
 
 const InterfaceCase& InterfaceNamed(const char* name) {
-    for (const InterfaceCase& c : kInterfaces)
-        if (std::strcmp(c.name, name) == 0) return c;
+    for (std::span<const InterfaceCase> cases : {std::span<const InterfaceCase>(kInterfaces), ReportInterfaces()})
+        for (const InterfaceCase& c : cases)
+            if (std::strcmp(c.name, name) == 0) return c;
     throw std::invalid_argument(name);
 }
 

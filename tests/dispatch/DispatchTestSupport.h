@@ -85,7 +85,10 @@ struct InterfaceCase {
     const IID* iid;
     const Varquel::Dispatch::InterfaceTable& (*table)() noexcept;
 };
+// The interfaces of the creatable classes.
 std::span<const InterfaceCase> AllInterfaces();
+// The interfaces of a switch's report and its changes, which clients cannot create.
+std::span<const InterfaceCase> ReportInterfaces();
 const InterfaceCase& InterfaceNamed(const char* name);
 
 // A new object of the case's class, as its IDispatch (null if creation fails).

@@ -55,7 +55,7 @@ Names TableFromTypeLibrary(const IID& iid, bool withParameters = true) {
             ADD_FAILURE() << "no function description " << i;
             continue;
         }
-        if (desc->memid > 0 && desc->memid < 0x60000000) {
+        if (desc->memid < 0x60000000) {  // not one of IUnknown's or IDispatch's
             BSTR raw[8] = {};
             UINT count = 0;
             info->GetNames(desc->memid, raw, 8, &count);
@@ -113,7 +113,9 @@ bool IsMemberName(const IID& iid, const std::wstring& name) {
 bool ListsMemberNamesOnly(const std::string& name) { return name == "INetShareList" || name == "INetProfilesList"; }
 
 TEST(NameTables, FollowTheMemberListsOfTheTypeLibrary) {
-    for (const InterfaceCase& c : AllInterfaces()) {
+    std::vector<InterfaceCase> all(AllInterfaces().begin(), AllInterfaces().end());
+    all.insert(all.end(), ReportInterfaces().begin(), ReportInterfaces().end());
+    for (const InterfaceCase& c : all) {
         Names expected = TableFromTypeLibrary(*c.iid, !ListsMemberNamesOnly(c.name));
         Names actual = TableNames(c);
         EXPECT_EQ(actual, expected) << c.name << "\n ours:     " << Show(actual) << "\n expected: " << Show(expected);
@@ -131,6 +133,19 @@ TEST(NameTables, HaveTheirDocumentedContents) {
     EXPECT_EQ(TableNames(InterfaceNamed("INetProfilesList")),
               (Names{{L"Count", 1}, {L"get_Count", 1}, {L"NetProfileGetAt", 2}, {L"Add", 3}, {L"Load", 4},
                      {L"Save", 5}, {L"NetProfileRemoveAt", 6}, {L"NetProfileSetAt", 7}}));
+
+    // The collection's default member and enumerator map to DISPID_VALUE and DISPID_NEWENUM.
+    EXPECT_EQ(TableNames(InterfaceNamed("IApplyReport")),
+              (Names{{L"Count", 1}, {L"pVal", 0}, {L"get_Count", 1}, {L"Index", 0}, {L"ppChange", 1}, {L"Item", 0},
+                     {L"_NewEnum", -4}, {L"ppEnum", 0}, {L"get__NewEnum", -4}, {L"Succeeded", 2},
+                     {L"get_Succeeded", 2}, {L"RolledBack", 3}, {L"get_RolledBack", 3}, {L"Before", 4},
+                     {L"ppProfile", 0}, {L"get_Before", 4}, {L"Text", 5}, {L"get_Text", 5}}));
+    EXPECT_EQ(TableNames(InterfaceNamed("IProfileSwitch")),
+              (Names{{L"Profile", 0}, {L"ppReport", 1}, {L"Preview", 1}, {L"Apply", 2}, {L"Report", 0},
+                     {L"Rollback", 3}, {L"RollbackOnFailure", 4}, {L"pVal", 0}, {L"get_RollbackOnFailure", 4},
+                     {L"put_RollbackOnFailure", 4}, {L"VerifyTimeout", 5}, {L"get_VerifyTimeout", 5},
+                     {L"put_VerifyTimeout", 5}}));
+    EXPECT_EQ(TableNames(InterfaceNamed("IApplyChange")).size(), 21u);
 
     EXPECT_EQ(TableNames(InterfaceNamed("IProxyProperty")).size(), 36u);
     EXPECT_EQ(TableNames(InterfaceNamed("INetAdapterProperty")).size(), 20u);

@@ -295,6 +295,24 @@ TEST_F(ProfileSwitch, WithoutRollbackTheFailureStaysUntilRollbackRestoresIt) {
     EXPECT_TRUE(IsDefault(0));
 }
 
+// On a real machine a change takes time to show: verification reads again
+// until it shows or the wait ends. A reading that fails once stands for that.
+TEST_F(ProfileSwitch, VerificationReadsAgainUntilTheMachineShowsTheChange) {
+    const ComPtr<INetProfile> office = Office();
+    ASSERT_EQ(m_switch->put_VerifyTimeout(5000), S_OK);
+    Machine().ResetCallCount();
+    ASSERT_TRUE(Apply(office.Get()));
+    const long cleanCalls = Machine().CallCount();
+
+    // A clean run ends with the verification's reading: one of its calls fails.
+    Install(kAway);
+    Machine().ResetCallCount();
+    Machine().FailAtCall(cleanCalls - 20);
+    const ComPtr<IApplyReport> report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    EXPECT_EQ(CountLines("query SELECT * FROM Win32_NetworkAdapter"), 4) << "snapshot, apply, two verifications";
+}
+
 TEST_F(ProfileSwitch, AStoredAdapterWithoutAMachineAdapterIsNotAppliedButFailsNothing) {
     const ComPtr<INetProfile> office = Office();
     ComPtr<INetAdapterProperty> ghost = AddAdapter(office.Get(), L"Ghost", L"Dock", VARIANT_TRUE);
