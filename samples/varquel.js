@@ -5,16 +5,19 @@
 //   cscript //nologo varquel.js capture NAME          capture the machine as profile NAME and store it
 //   cscript //nologo varquel.js show NAME             what profile NAME holds
 //   cscript //nologo varquel.js apply NAME            write profile NAME to the machine
+//   cscript //nologo varquel.js preview NAME          what switching to profile NAME would change
+//   cscript //nologo varquel.js switch NAME           switch to NAME, verified, rolled back on failure
 //   cscript //nologo varquel.js delete NAME           remove profile NAME from the store
 //   cscript //nologo varquel.js proxy                 the machine's proxy server and port
 //   cscript //nologo varquel.js proxy SERVER PORT     set them
 //   cscript //nologo varquel.js shares                the machine's network shares
 //
-// Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed.
+// Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed,
+// 4 the switch failed (the report says which settings).
 // Varquel.dll must be registered (regsvr32), and the script must run in the
 // script host of the DLL's bitness (64-bit: C:\Windows\System32\cscript.exe).
 
-var EXIT_USAGE = 1, EXIT_NO_PROFILE = 2, EXIT_FAILED = 3;
+var EXIT_USAGE = 1, EXIT_NO_PROFILE = 2, EXIT_FAILED = 3, EXIT_SWITCH_FAILED = 4;
 
 // ---- Reading the objects ----
 
@@ -120,6 +123,33 @@ function apply(name) {
     WScript.Echo("Applied \"" + profile.Name + "\".");
 }
 
+// A switch's report is a collection of changes, one per setting.
+function printChanges(report) {
+    for (var e = new Enumerator(report); !e.atEnd(); e.moveNext()) {
+        var c = e.item();
+        var who = c.NetConnectionID ? c.NetConnectionID + " " : "";
+        var change = c.Before == c.Planned ? c.Before : c.Before + " -> " + c.Planned;
+        WScript.Echo("  " + who + c.Setting + ": " + (change ? change : "(none)") + " (" + c.Message + ")");
+    }
+}
+
+function preview(name) {
+    var profiles = loadProfiles();
+    var profile = profiles.NetProfileGetAt(requireProfile(profiles, name));
+    var report = new ActiveXObject("Varquel.ProfileSwitch").Preview(profile);   // changes nothing
+    WScript.Echo("Switching to \"" + profile.Name + "\" would do this:");
+    printChanges(report);
+}
+
+function switchTo(name) {
+    var profiles = loadProfiles();
+    var profile = profiles.NetProfileGetAt(requireProfile(profiles, name));
+    // Unlike Apply, the switch reads the machine back and rolls back a failed switch.
+    var report = new ActiveXObject("Varquel.ProfileSwitch").Apply(profile);
+    WScript.Echo(report.Text);
+    if (!report.Succeeded) WScript.Quit(EXIT_SWITCH_FAILED);
+}
+
 function remove(name) {
     var profiles = loadProfiles();
     profiles.NetProfileRemoveAt(requireProfile(profiles, name));
@@ -154,7 +184,7 @@ function shares() {
 
 function usage() {
     WScript.Echo("usage: varquel.js list | current | capture NAME | show NAME | apply NAME | delete NAME\n" +
-                 "                  | proxy [SERVER PORT] | shares");
+                 "                  | preview NAME | switch NAME | proxy [SERVER PORT] | shares");
     WScript.Quit(EXIT_USAGE);
 }
 
@@ -168,7 +198,7 @@ function hresultText(n) {
 var args = [];
 for (var k = 0; k < WScript.Arguments.length; k++) args.push(WScript.Arguments(k));
 var command = args.length ? args[0].toLowerCase() : "";
-var withName = { capture: capture, show: show, apply: apply, "delete": remove };
+var withName = { capture: capture, show: show, apply: apply, "delete": remove, preview: preview, "switch": switchTo };
 
 try {
     if (command == "list" && args.length == 1) list();

@@ -5,17 +5,20 @@
 '   cscript //nologo varquel.vbs capture NAME          capture the machine as profile NAME and store it
 '   cscript //nologo varquel.vbs show NAME             what profile NAME holds
 '   cscript //nologo varquel.vbs apply NAME            write profile NAME to the machine
+'   cscript //nologo varquel.vbs preview NAME          what switching to profile NAME would change
+'   cscript //nologo varquel.vbs switch NAME           switch to NAME, verified, rolled back on failure
 '   cscript //nologo varquel.vbs delete NAME           remove profile NAME from the store
 '   cscript //nologo varquel.vbs proxy                 the machine's proxy server and port
 '   cscript //nologo varquel.vbs proxy SERVER PORT     set them
 '   cscript //nologo varquel.vbs shares                the machine's network shares
 '
-' Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed.
+' Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed,
+' 4 the switch failed (the report says which settings).
 ' Varquel.dll must be registered (regsvr32), and the script must run in the
 ' script host of the DLL's bitness (64-bit: C:\Windows\System32\cscript.exe).
 Option Explicit
 
-Const EXIT_USAGE = 1, EXIT_NO_PROFILE = 2, EXIT_FAILED = 3
+Const EXIT_USAGE = 1, EXIT_NO_PROFILE = 2, EXIT_FAILED = 3, EXIT_SWITCH_FAILED = 4
 
 ' ---- Reading the objects ----
 
@@ -145,6 +148,37 @@ Sub ApplyProfile(name)
     WScript.Echo "Applied """ & profile.Name & """."
 End Sub
 
+' A switch's report is a collection of changes, one per setting.
+Sub PrintChanges(report)
+    Dim c, who, change
+    For Each c In report
+        who = ""
+        If c.NetConnectionID <> "" Then who = c.NetConnectionID & " "
+        change = c.Before
+        If c.Before <> c.Planned Then change = c.Before & " -> " & c.Planned
+        If change = "" Then change = "(none)"
+        WScript.Echo "  " & who & c.Setting & ": " & change & " (" & c.Message & ")"
+    Next
+End Sub
+
+Sub Preview(name)
+    Dim profiles, profile
+    Set profiles = LoadProfiles()
+    Set profile = profiles.NetProfileGetAt(RequireProfile(profiles, name))
+    WScript.Echo "Switching to """ & profile.Name & """ would do this:"
+    PrintChanges CreateObject("Varquel.ProfileSwitch").Preview(profile)   ' changes nothing
+End Sub
+
+Sub SwitchTo(name)
+    Dim profiles, profile, report
+    Set profiles = LoadProfiles()
+    Set profile = profiles.NetProfileGetAt(RequireProfile(profiles, name))
+    ' Unlike Apply, the switch reads the machine back and rolls back a failed switch.
+    Set report = CreateObject("Varquel.ProfileSwitch").Apply(profile)
+    WScript.Echo report.Text
+    If Not report.Succeeded Then WScript.Quit EXIT_SWITCH_FAILED
+End Sub
+
 Sub DeleteProfile(name)
     Dim profiles
     Set profiles = LoadProfiles()
@@ -183,7 +217,7 @@ End Sub
 
 Sub Usage()
     WScript.Echo "usage: varquel.vbs list | current | capture NAME | show NAME | apply NAME | delete NAME" & vbLf & _
-                 "                   | proxy [SERVER PORT] | shares"
+                 "                   | preview NAME | switch NAME | proxy [SERVER PORT] | shares"
     WScript.Quit EXIT_USAGE
 End Sub
 
@@ -210,7 +244,7 @@ Sub Main()
             Else
                 Usage
             End If
-        Case "capture", "show", "apply", "delete"
+        Case "capture", "show", "apply", "delete", "preview", "switch"
             If n <> 2 Then Usage
             If args(1) = "" Then Usage
             Select Case command
@@ -218,6 +252,8 @@ Sub Main()
                 Case "show":    Show args(1)
                 Case "apply":   ApplyProfile args(1)
                 Case "delete":  DeleteProfile args(1)
+                Case "preview": Preview args(1)
+                Case "switch":  SwitchTo args(1)
             End Select
         Case Else
             Usage
