@@ -53,6 +53,8 @@ expect_registered("HKCR\\Brenzik.AddressList\\CurVer" "" "Brenzik.AddressList.1"
 expect_registered("HKCR\\Varquel.NetProfilesList\\CLSID" "" "{9033ED92-6DA5-41E4-BD84-CC563B4B5BDD}")
 expect_registered("HKCR\\AppID\\Varquel.DLL" AppID "${LIBID}")
 expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0" "" "Varquel 1.0 Type Library")
+expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0\\409\\win64" "" "${DLL}")
+expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0\\0\\win64" "" "${DLL}")
 
 wine_run(rc out regsvr32 /u /s "${DLL}")
 if(NOT rc EQUAL 0)
@@ -63,7 +65,7 @@ expect_missing("HKCR\\Brenzik.AddressList")
 expect_missing("HKCR\\Varquel.NetProfilesList.1")
 expect_missing("HKCR\\AppID\\Varquel.DLL")
 expect_missing("HKCR\\AppID\\${LIBID}")
-expect_missing("HKCR\\TypeLib\\${LIBID}\\1.0")
+expect_missing("HKCR\\TypeLib\\${LIBID}")
 expect_registered("HKCR\\CLSID" "" "")
 
 # Leave the server registered, as a build's tests expect to find it.
