@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 #include "Varquel_h.h"
 #include "tests/dispatch/DispatchTestSupport.h"
@@ -15,10 +16,6 @@ namespace {
 
 using namespace DispatchTest;
 using VarquelTest::Narrow;
-
-constexpr WORD kGet = DISPATCH_PROPERTYGET;
-constexpr WORD kPut = DISPATCH_PROPERTYPUT;
-constexpr WORD kMethod = DISPATCH_METHOD;
 
 // One call of a member named as a client names it; its arguments are built
 // afresh for each of the two objects.
@@ -30,10 +27,15 @@ struct Call {
 };
 
 Call Put(const wchar_t* member, std::function<void(CArgs&)> value) {
-    return {"put " + Narrow(member), member, kPut, [value](CArgs& args) {
+    return {"put " + Narrow(member), member, DISPATCH_PROPERTYPUT, [value](CArgs& args) {
                 value(args);
                 args.Named(DISPID_PROPERTYPUT);
             }};
+}
+
+// A method call; `note` tells calls of one method apart in a failure.
+Call Method(const wchar_t* member, const char* note = "", std::function<void(CArgs&)> args = [](CArgs&) {}) {
+    return {Narrow(member) + " " + note, member, DISPATCH_METHOD, std::move(args)};
 }
 
 std::string TypeName(ITypeInfo* info) {
@@ -104,7 +106,7 @@ std::vector<Call> Getters(ITypeInfo* description) {
             Varquel::CBstr name;
             UINT count = 0;
             description->GetNames(func->memid, name.ReleaseAndGetAddressOf(), 1, &count);
-            calls.push_back({"get " + Narrow(name.Get()), name.Get(), kGet});
+            calls.push_back({"get " + Narrow(name.Get()), name.Get(), DISPATCH_PROPERTYGET});
         }
         description->ReleaseFuncDesc(func);
     }
@@ -120,33 +122,29 @@ std::map<std::string, std::vector<Call>> Scripts(IDispatch* profile, IDispatch* 
     auto object = [](IDispatch* value) { return [value](CArgs& a) { a.Dispatch(value); }; };
     return {
         {"IAddressList",
-         {{"Add", L"Add", kMethod, text(L"10.0.0.1")}, {"Add", L"Add", kMethod, text(L"10.0.0.2")},
-          {"GetAt 1", L"GetAt", kMethod, number(1)}, {"GetAt 5", L"GetAt", kMethod, number(5)},
-          {"RemoveAt 0", L"RemoveAt", kMethod, number(0)}, {"GetAt 0", L"GetAt", kMethod, number(0)},
-          {"RemoveAt 9", L"RemoveAt", kMethod, number(9)}}},
+         {Method(L"Add", "1", text(L"10.0.0.1")), Method(L"Add", "2", text(L"10.0.0.2")),
+          Method(L"GetAt", "1", number(1)), Method(L"GetAt", "5", number(5)), Method(L"RemoveAt", "0", number(0)),
+          Method(L"GetAt", "0", number(0)), Method(L"RemoveAt", "9", number(9))}},
         {"INetAdapterProperty", {Put(L"IsDHCP", flag(VARIANT_TRUE))}},
         {"INetAdaptersList",
-         {{"NetAdapterPropertyGetAt 0", L"NetAdapterPropertyGetAt", kMethod, number(0)},
-          {"NetAdapterPropertyGetAt -1", L"NetAdapterPropertyGetAt", kMethod, number(-1)}}},
+         {Method(L"NetAdapterPropertyGetAt", "0", number(0)), Method(L"NetAdapterPropertyGetAt", "-1", number(-1))}},
         {"IPrintersProperty",
          {Put(L"PrinterNumber", number(3)), Put(L"Default", number(0)),
-          {"SetDefault", L"SetDefault", kMethod, text(L"\\\\server\\Printer 1")},
-          {"GetDefault", L"GetDefault", kMethod}}},
+          Method(L"SetDefault", "", text(L"\\\\server\\Printer 1")), Method(L"GetDefault")}},
         {"IProxyProperty",
          {Put(L"HTTPServer", text(L"proxy.example")), Put(L"HTTPPort", text(L"8080")), Put(L"SocksServer", text(L"")),
           Put(L"IsUseOneProxy", flag(VARIANT_TRUE))}},
         {"INetShareList",
-         {{"Add", L"Add", kMethod, [](CArgs& a) { a.Bstr(L"\\\\server\\docs").Bstr(L"Docs"); }},
-          {"NameGetAt 0", L"NameGetAt", kMethod, number(0)}, {"PathGetAt 0", L"PathGetAt", kMethod, number(0)},
-          {"NameGetAt 2", L"NameGetAt", kMethod, number(2)}, {"RemoveAt 0", L"RemoveAt", kMethod, number(0)}}},
-        {"INetProfile", {Put(L"Name", text(L"Office")), {"GetDuplicate", L"GetDuplicate", kMethod}}},
+         {Method(L"Add", "", [](CArgs& a) { a.Bstr(L"\\\\server\\docs").Bstr(L"Docs"); }),
+          Method(L"NameGetAt", "0", number(0)), Method(L"PathGetAt", "0", number(0)),
+          Method(L"NameGetAt", "2", number(2)), Method(L"RemoveAt", "0", number(0))}},
+        {"INetProfile", {Put(L"Name", text(L"Office")), Method(L"GetDuplicate")}},
         {"INetProfilesList",
-         {{"Add", L"Add", kMethod, object(profile)}, {"NetProfileGetAt 0", L"NetProfileGetAt", kMethod, number(0)},
-          {"NetProfileGetAt 4", L"NetProfileGetAt", kMethod, number(4)},
-          {"NetProfileSetAt 0", L"NetProfileSetAt", kMethod, [otherProfile](CArgs& a) { a.Dispatch(otherProfile).I4(0); }},
-          {"NetProfileSetAt 2", L"NetProfileSetAt", kMethod, [otherProfile](CArgs& a) { a.Dispatch(otherProfile).I4(2); }},
-          {"NetProfileRemoveAt 0", L"NetProfileRemoveAt", kMethod, number(0)},
-          {"NetProfileRemoveAt 0", L"NetProfileRemoveAt", kMethod, number(0)}}},
+         {Method(L"Add", "", object(profile)), Method(L"NetProfileGetAt", "0", number(0)),
+          Method(L"NetProfileGetAt", "4", number(4)),
+          Method(L"NetProfileSetAt", "0", [otherProfile](CArgs& a) { a.Dispatch(otherProfile).I4(0); }),
+          Method(L"NetProfileSetAt", "2", [otherProfile](CArgs& a) { a.Dispatch(otherProfile).I4(2); }),
+          Method(L"NetProfileRemoveAt", "0", number(0)), Method(L"NetProfileRemoveAt", "0 again", number(0))}},
     };
 }
 
@@ -165,8 +163,9 @@ TEST(LibraryDispatch, ThePlatformsDispatchFromTheLibraryAnswersWellFormedCallsAs
         ComPtr<IDispatch> own = CreateDispatch(c);
         ComPtr<IUnknown> vtable;
         ASSERT_TRUE(own);
-        ASSERT_EQ(CoCreateInstance(*c.clsid, nullptr, CLSCTX_ALL, *c.iid, reinterpret_cast<void**>(vtable.GetAddressOf())),
-                  S_OK);
+        ASSERT_EQ(
+            CoCreateInstance(*c.clsid, nullptr, CLSCTX_ALL, *c.iid, reinterpret_cast<void**>(vtable.GetAddressOf())),
+            S_OK);
         ComPtr<IUnknown> standard;
         ASSERT_EQ(CreateStdDispatch(nullptr, vtable.Get(), description.Get(), &standard), S_OK);
         ComPtr<IDispatch> library;
