@@ -209,10 +209,16 @@ bool CopyWithUnloadableTypeLib(CScratchFiles& files, const std::wstring& copy) {
     return EndUpdateResourceW(update, FALSE) != FALSE;
 }
 
-// Every test starts from a registered server and leaves the prefix with the
-// server registered from build/bin.
+// Every test starts from a registered server and leaves it registered from
+// build/bin; the program leaves the prefix's registration as it found it.
 class Registration : public testing::Test {
 protected:
+    static void SetUpTestSuite() { s_wasRegistered = VarquelTest::ServerRegistered(); }
+    static void TearDownTestSuite() {
+        if (!s_wasRegistered) {
+            EXPECT_EQ(CServerLibrary().UnregisterServer(), S_OK);
+        }
+    }
     void SetUp() override {
         ASSERT_TRUE(m_library.Loaded()) << "LoadLibrary failed: " << m_library.LoadError();
         ASSERT_EQ(m_library.RegisterServer(), S_OK);
@@ -223,6 +229,7 @@ protected:
         RemoveDirectoryW(kScratchRoot.c_str());
     }
     CServerLibrary m_library;
+    static inline bool s_wasRegistered = false;
 };
 
 TEST_F(Registration, WritesTheEntriesOfEveryClassUnderItsKeys) {
