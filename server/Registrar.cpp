@@ -2,6 +2,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 #include <algorithm>
+#include <cwchar>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -36,6 +37,13 @@ constexpr RegistryEntry kClassEntries[] = {
     {L"CLSID\\%CLSID%\\%MODULETYPE%", L"ThreadingModel", L"apartment", false},
     {L"CLSID\\%CLSID%", L"AppID", L"%APPID%", false},
     {L"CLSID\\%CLSID%\\TypeLib", nullptr, L"%MODULEGUID%", false},
+};
+
+// The type library at the neutral locale too, beside the entry under its own
+// locale that RegisterTypeLib writes: the marshaler that builds proxies for
+// clients in other apartments looks the library up at locale 0 only.
+constexpr RegistryEntry kNeutralLocaleTypeLibEntries[] = {
+    {L"TypeLib\\%MODULEGUID%\\%TYPELIBVERSION%\\0\\%SYSKIND%", nullptr, L"%TYPELIBPATH%", false},
 };
 
 // Keys below HKEY_CLASSES_ROOT that hold the entries of every server: only
@@ -180,20 +188,46 @@ ServerTypeLib LoadServerTypeLib(const std::wstring& modulePath) {
     return loaded;
 }
 
-void RegisterServerTypeLib(const std::wstring& modulePath) {
+TLIBATTR LibraryAttributes(ITypeLib* library) {
+    TLIBATTR* attributes = nullptr;
+    ThrowIfFailed(library->GetLibAttr(&attributes));
+    const TLIBATTR copy = *attributes;
+    library->ReleaseTLibAttr(attributes);
+    return copy;
+}
+
+Parameters NeutralLocaleParameters(const Parameters& server, const ServerTypeLib& loaded) {
+    const TLIBATTR attr = LibraryAttributes(loaded.library.Get());
+    wchar_t version[16];
+    swprintf(version, std::size(version), L"%x.%x", attr.wMajorVerNum, attr.wMinorVerNum);
+    Parameters parameters = server;
+    parameters.push_back({L"TYPELIBVERSION", version});
+    parameters.push_back({L"SYSKIND", attr.syskind == SYS_WIN64 ? L"win64" : L"win32"});
+    parameters.push_back({L"TYPELIBPATH", loaded.path});
+    return parameters;
+}
+
+void RegisterServerTypeLib(const std::wstring& modulePath, const Parameters& server) {
     ServerTypeLib loaded = LoadServerTypeLib(modulePath);
     size_t slash = loaded.path.rfind(L'\\');
     std::wstring helpDirectory = slash == loaded.path.npos ? std::wstring() : loaded.path.substr(0, slash);
     ThrowIfFailed(RegisterTypeLib(loaded.library.Get(), loaded.path.data(),
                                   helpDirectory.empty() ? nullptr : helpDirectory.data()));
+    WriteEntries(kNeutralLocaleTypeLibEntries, NeutralLocaleParameters(server, loaded));
 }
 
-void UnregisterServerTypeLib(const std::wstring& modulePath) {
+// The neutral-locale entries go first, so that UnRegisterTypeLib, finding
+// nothing else under the version, removes the library's key whole.
+void UnregisterServerTypeLib(const std::wstring& modulePath, const Parameters& server) {
     ServerTypeLib loaded = LoadServerTypeLib(modulePath);
-    TLIBATTR* attributes = nullptr;
-    ThrowIfFailed(loaded.library->GetLibAttr(&attributes));
-    const TLIBATTR attr = *attributes;
-    loaded.library->ReleaseTLibAttr(attributes);
+    const Parameters parameters = NeutralLocaleParameters(server, loaded);
+    for (const RegistryEntry& entry : kNeutralLocaleTypeLibEntries) {
+        const std::wstring key = Expand(entry.key, parameters);
+        DeleteTree(key);
+        // The locale key goes when no other platform's entry is left in it.
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, key.substr(0, key.rfind(L'\\')).c_str());
+    }
+    const TLIBATTR attr = LibraryAttributes(loaded.library.Get());
     ThrowIfFailed(UnRegisterTypeLib(attr.guid, attr.wMajorVerNum, attr.wMinorVerNum, attr.lcid, attr.syskind));
 }
 
@@ -208,7 +242,7 @@ HRESULT RegisterServer() noexcept {
         const Parameters server = ServerParameters(modulePath);
         WriteEntries(kAppIdEntries, server);
         for (const ClassEntry& entry : ClassTable()) WriteEntries(kClassEntries, ClassParameters(server, entry));
-        RegisterServerTypeLib(modulePath);
+        RegisterServerTypeLib(modulePath, server);
         return S_OK;
     });
 }
@@ -218,7 +252,7 @@ HRESULT UnregisterServer() noexcept {
         const std::wstring modulePath = ModulePath();
         const Parameters server = ServerParameters(modulePath);
         for (const ClassEntry& entry : ClassTable()) RemoveEntries(kClassEntries, ClassParameters(server, entry));
-        UnregisterServerTypeLib(modulePath);
+        UnregisterServerTypeLib(modulePath, server);
         RemoveEntries(kAppIdEntries, server);
         return S_OK;
     });

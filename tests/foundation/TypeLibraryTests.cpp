@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 #include "Varquel_h.h"
 #include "tests/support/TestSupport.h"
@@ -156,6 +157,70 @@ TEST(TypeLibrary, EventInterfacesAreMemberlessDispinterfaces) {
         EXPECT_TRUE(attr->cFuncs == 0 || attr->cFuncs == 7) << attr->cFuncs;
         info->ReleaseTypeAttr(attr);
     }
+}
+
+// The type a description derives from, as an importing tool reads it: the
+// reference of implemented type 0, resolved, named by its documentation.
+struct Base {
+    std::string name;
+    GUID guid = GUID_NULL;
+    ComPtr<ITypeInfo> info;
+};
+Base BaseOf(ITypeInfo* info) {
+    Base base;
+    HREFTYPE ref = 0;
+    if (FAILED(info->GetRefTypeOfImplType(0, &ref)) || FAILED(info->GetRefTypeInfo(ref, &base.info))) return base;
+    base.name = Doc(base.info.Get(), MEMBERID_NIL, false);
+    TYPEATTR* attr = nullptr;
+    if (FAILED(base.info->GetTypeAttr(&attr))) return base;
+    base.guid = attr->guid;
+    base.info->ReleaseTypeAttr(attr);
+    return base;
+}
+
+void ExpectDerivesFromIDispatch(ITypeInfo* info, const std::string& what) {
+    SCOPED_TRACE(what);
+    Base base = BaseOf(info);
+    EXPECT_EQ(base.name, "IDispatch");
+    EXPECT_TRUE(IsEqualGUID(base.guid, IID_IDispatch));
+    ASSERT_TRUE(base.info);
+    // And on down to the root, as a tool that lists inherited members walks.
+    Base root = BaseOf(base.info.Get());
+    EXPECT_EQ(root.name, "IUnknown");
+    EXPECT_TRUE(IsEqualGUID(root.guid, IID_IUnknown));
+}
+
+TEST(TypeLibrary, EveryInterfaceDispatchViewAndEventInterfaceDerivesFromIDispatch) {
+    ComPtr<ITypeLib> library = LoadServerTypeLib();
+    ASSERT_TRUE(library);
+    int walked = 0;
+    for (const IID* iid : {&IID_IAddressList, &IID_INetAdapterProperty, &IID_INetAdaptersList, &IID_IPrintersProperty,
+                           &IID_IProxyProperty, &IID_INetShareList, &IID_INetProfile, &IID_INetProfilesList}) {
+        ComPtr<ITypeInfo> dispatchView;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &dispatchView), S_OK);
+        const std::string name = Doc(dispatchView.Get(), MEMBERID_NIL, false);
+        HREFTYPE ref = 0;
+        ComPtr<ITypeInfo> interfaceView;
+        ASSERT_EQ(dispatchView->GetRefTypeOfImplType(-1, &ref), S_OK) << name;
+        ASSERT_EQ(dispatchView->GetRefTypeInfo(ref, &interfaceView), S_OK) << name;
+        const std::pair<ITypeInfo*, TYPEKIND> views[] = {{dispatchView.Get(), TKIND_DISPATCH},
+                                                         {interfaceView.Get(), TKIND_INTERFACE}};
+        for (const auto& [view, kind] : views) {
+            TYPEATTR* attr = nullptr;
+            view->GetTypeAttr(&attr);
+            EXPECT_EQ(attr->typekind, kind) << name;
+            view->ReleaseTypeAttr(attr);
+            ExpectDerivesFromIDispatch(view, name + (kind == TKIND_DISPATCH ? " (dispatch view)" : " (interface)"));
+            ++walked;
+        }
+    }
+    for (const IID* iid : {&DIID__INetProfileEvents, &DIID__INetProfilesListEvents}) {
+        ComPtr<ITypeInfo> events;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &events), S_OK);
+        ExpectDerivesFromIDispatch(events.Get(), Doc(events.Get(), MEMBERID_NIL, false));
+        ++walked;
+    }
+    EXPECT_EQ(walked, 18);
 }
 
 struct CoclassCase {

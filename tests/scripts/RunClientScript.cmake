@@ -1,23 +1,24 @@
 # cmake -DWINE_PREFIX=<prefix> -DDLL=<Windows path of Varquel.dll> -DSCRIPT=<script>
 #       -DEXPECTED=<expected output> -DOUTPUT=<output file> -P RunClientScript.cmake
 # Registers the server with regsvr32, runs the script with cscript and
-# compares what it printed with the expected text.
-set(ENV{WINEPREFIX} "${WINE_PREFIX}")
-set(ENV{WINEDEBUG} "-all")
-set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
-set(ENV{WINEARCH} "win64")
+# compares what it printed with the expected text. The registration and the
+# profile store the script uses are left as they were found.
 # The path arrives with its backslashes doubled, as C string literals need them.
 string(REPLACE "\\\\" "\\" DLL "${DLL}")
+include(${CMAKE_CURRENT_LIST_DIR}/../support/WinePrefix.cmake)
+
+keep_prefix_state()
+wine_run(rc out regsvr32 /s "${DLL}")
+if(NOT rc EQUAL 0)
+  restore_prefix_state("${DLL}")
+  message(FATAL_ERROR "regsvr32 /s ${DLL} failed (${rc}): ${out}")
+endif()
 
 # Output goes through files: Wine's background processes inherit pipes and
 # would hold execute_process until they exit.
-execute_process(COMMAND wine regsvr32 /s "${DLL}" RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "regsvr32 /s ${DLL} failed (${rc})")
-endif()
-
 execute_process(COMMAND wine cscript //nologo "${SCRIPT}"
                 RESULT_VARIABLE rc OUTPUT_FILE "${OUTPUT}" ERROR_FILE "${OUTPUT}.err")
+restore_prefix_state("${DLL}")
 file(READ "${OUTPUT}" actual)
 file(READ "${OUTPUT}.err" errors)
 file(READ "${EXPECTED}" expected)

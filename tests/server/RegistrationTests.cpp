@@ -150,12 +150,15 @@ std::map<std::wstring, std::wstring> DumpServerEntries() {
 
 std::wstring DirectoryOf(const std::wstring& path) { return path.substr(0, path.rfind(L'\\')); }
 
-// The file a registered type library is loaded from.
-std::wstring RegisteredTypeLibPath() {
+// The file a registered type library is loaded from, looked up at the
+// library's own locale or at the neutral one.
+std::wstring RegisteredTypeLibPath(LCID locale = 0x409) {
     Varquel::CBstr path;
-    if (FAILED(QueryPathOfRegTypeLib(LIBID_Varquel, 1, 0, 0x409, path.ReleaseAndGetAddressOf()))) return kMissing;
+    if (FAILED(QueryPathOfRegTypeLib(LIBID_Varquel, 1, 0, locale, path.ReleaseAndGetAddressOf()))) return kMissing;
     return std::wstring(path.Get(), SysStringLen(path.Get()));
 }
+
+const std::wstring kTypeLibKey = std::wstring(L"TypeLib\\") + kLibId;
 
 // Files and directories made by a test, removed in reverse order at its end.
 class CScratchFiles {
@@ -206,10 +209,16 @@ bool CopyWithUnloadableTypeLib(CScratchFiles& files, const std::wstring& copy) {
     return EndUpdateResourceW(update, FALSE) != FALSE;
 }
 
-// Every test starts from a registered server and leaves the prefix with the
-// server registered from build/bin.
+// Every test starts from a registered server and leaves it registered from
+// build/bin; the program leaves the prefix's registration as it found it.
 class Registration : public testing::Test {
 protected:
+    static void SetUpTestSuite() { s_wasRegistered = VarquelTest::ServerRegistered(); }
+    static void TearDownTestSuite() {
+        if (!s_wasRegistered) {
+            EXPECT_EQ(CServerLibrary().UnregisterServer(), S_OK);
+        }
+    }
     void SetUp() override {
         ASSERT_TRUE(m_library.Loaded()) << "LoadLibrary failed: " << m_library.LoadError();
         ASSERT_EQ(m_library.RegisterServer(), S_OK);
@@ -220,6 +229,7 @@ protected:
         RemoveDirectoryW(kScratchRoot.c_str());
     }
     CServerLibrary m_library;
+    static inline bool s_wasRegistered = false;
 };
 
 TEST_F(Registration, WritesTheEntriesOfEveryClassUnderItsKeys) {
@@ -264,9 +274,18 @@ TEST_F(Registration, WritesTheAppIdWithTheLibraryIdentity) {
 TEST_F(Registration, RegistersTheTypeLibraryFromTheDllWithItsDirectoryAsHelpDirectory) {
     const std::wstring module = m_library.Path();
     EXPECT_EQ(RegisteredTypeLibPath(), module);
-    EXPECT_EQ(Text(std::wstring(L"TypeLib\\") + kLibId + L"\\1.0\\HELPDIR"), DirectoryOf(module));
+    EXPECT_EQ(Text(kTypeLibKey + L"\\1.0\\HELPDIR"), DirectoryOf(module));
+    // At its own locale and at the neutral one, where the marshaler looks;
+    // both share the version's FLAGS and HELPDIR.
+    EXPECT_EQ(SubkeyNames(kTypeLibKey + L"\\1.0"), (std::vector<std::wstring>{L"0", L"409", L"FLAGS", L"HELPDIR"}));
+    EXPECT_EQ(Text(kTypeLibKey + L"\\1.0\\409\\win64"), module);
+    EXPECT_EQ(Text(kTypeLibKey + L"\\1.0\\0\\win64"), module);
+    EXPECT_EQ(SubkeyNames(kTypeLibKey + L"\\1.0\\0"), std::vector<std::wstring>{L"win64"});
+    EXPECT_EQ(RegisteredTypeLibPath(0), module);
     ComPtr<ITypeLib> library;
     EXPECT_EQ(LoadRegTypeLib(LIBID_Varquel, 1, 0, 0x409, &library), S_OK);
+    ComPtr<ITypeLib> neutral;
+    EXPECT_EQ(LoadRegTypeLib(LIBID_Varquel, 1, 0, 0, &neutral), S_OK);
     // The dual interfaces are marshalled by the standard automation marshaler.
     EXPECT_EQ(Text(L"Interface\\" + GuidText(IID_INetProfile) + L"\\ProxyStubClsid32"),
               L"{00020424-0000-0000-C000-000000000046}");
@@ -318,7 +337,21 @@ TEST_F(Registration, UnregistrationRemovesEveryServerKeyButNotTheSharedOnes) {
     EXPECT_TRUE(KeyExists(L"CLSID"));
     EXPECT_TRUE(KeyExists(L"AppID"));
     EXPECT_EQ(RegisteredTypeLibPath(), kMissing);
+    EXPECT_EQ(RegisteredTypeLibPath(0), kMissing);
+    EXPECT_FALSE(KeyExists(kTypeLibKey));
     EXPECT_FALSE(KeyExists(L"Interface\\" + GuidText(IID_IAddressList)));
+}
+
+TEST_F(Registration, UnregistrationLeavesAnotherPlatformsEntryAtTheNeutralLocale) {
+    const std::wstring other = kTypeLibKey + L"\\1.0\\0\\win32";
+    SetText(other, nullptr, L"C:\\Other\\Varquel.dll");
+
+    ASSERT_EQ(m_library.UnregisterServer(), S_OK);
+
+    EXPECT_EQ(Text(other), L"C:\\Other\\Varquel.dll");
+    EXPECT_FALSE(KeyExists(kTypeLibKey + L"\\1.0\\0\\win64"));
+    EXPECT_FALSE(KeyExists(kTypeLibKey + L"\\1.0\\409"));
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, kTypeLibKey.c_str());
 }
 
 TEST_F(Registration, NeedsNoComOnTheCallingThread) {
@@ -352,9 +385,11 @@ TEST_F(Registration, TakesTheTypeLibraryFromTheTlbBesideALibraryWhoseOwnFailsToL
         ASSERT_EQ(library.RegisterServer(), S_OK);
         EXPECT_EQ(Text(ClassKey(kClasses[0]) + L"\\InprocServer32"), library.Path());
         EXPECT_EQ(RegisteredTypeLibPath(), DirectoryOf(library.Path()) + L"\\VarquelCopy.tlb");
-        EXPECT_EQ(Text(std::wstring(L"TypeLib\\") + kLibId + L"\\1.0\\HELPDIR"), DirectoryOf(library.Path()));
+        EXPECT_EQ(RegisteredTypeLibPath(0), DirectoryOf(library.Path()) + L"\\VarquelCopy.tlb");
+        EXPECT_EQ(Text(kTypeLibKey + L"\\1.0\\HELPDIR"), DirectoryOf(library.Path()));
         EXPECT_EQ(library.UnregisterServer(), S_OK);
         EXPECT_EQ(RegisteredTypeLibPath(), kMissing);
+        EXPECT_EQ(RegisteredTypeLibPath(0), kMissing);
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 #include <string>
+#include "Varquel_h.h"
 
 namespace VarquelTest {
 
@@ -42,5 +43,18 @@ private:
     HMODULE m_module;
     DWORD m_loadError = 0;
 };
+
+// Whether the prefix holds a registration of the server's classes (that of
+// the address list stands for all).
+inline bool ServerRegistered() {
+    wchar_t clsid[39] = {};
+    StringFromGUID2(CLSID_CAddressList, clsid, 39);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (std::wstring(L"CLSID\\") + clsid + L"\\InprocServer32").c_str(), 0, KEY_READ,
+                      &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
 
 } // namespace VarquelTest

@@ -39,6 +39,25 @@ private:
 
 // Deletes a key under HKEY_CURRENT_USER with everything below it (no error if missing).
 void DeleteTreeHkcu(const wchar_t* path);
+// Copies a key under HKEY_CURRENT_USER with everything below it into `to`
+// (created if missing); false when `from` is missing or the copy fails.
+bool CopyTreeHkcu(const wchar_t* from, const wchar_t* to);
+
+// Leaves what a test program changes in HKEY_CURRENT_USER as the program
+// found it: the profile store ("Software\Ostrel2", which Load and Save create
+// with "Quoran" below it) is copied aside at the start and put back at the
+// end, or removed when there was none; the scratch keys' parent goes when it
+// is new and empty. Every test program's main holds one.
+class CUserKeysKeeper {
+public:
+    CUserKeysKeeper();
+    ~CUserKeysKeeper();
+    CUserKeysKeeper(const CUserKeysKeeper&) = delete;
+    CUserKeysKeeper& operator=(const CUserKeysKeeper&) = delete;
+private:
+    bool m_scratchParentExisted = false;
+    bool m_storeKept = false;
+};
 
 // UTF-8 text of a wide string, for readable assertion messages.
 std::string Narrow(const wchar_t* text, size_t length);

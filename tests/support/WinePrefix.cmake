@@ -1,0 +1,64 @@
+# Included by the cmake -P scripts that run programs in the test prefix
+# WINE_PREFIX: the environment, wine_run, and what such a script must leave as
+# it found it (the server's registration, the profile store).
+set(ENV{WINEPREFIX} "${WINE_PREFIX}")
+set(ENV{WINEDEBUG} "-all")
+set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+set(ENV{WINEARCH} "win64")
+
+set(VARQUEL_CLASS_KEY "HKCR\\CLSID\\{73E6CC70-61CB-46B0-BB10-8F7822CC24F0}")  # the address list's
+set(VARQUEL_STORE_KEY "HKCU\\Software\\Ostrel2")
+
+# Output goes through files: Wine's background processes inherit pipes and
+# would hold execute_process until they exit.
+function(wine_run result output)
+  set(file "${WINE_PREFIX}/wine-run.out")
+  execute_process(COMMAND wine ${ARGN} RESULT_VARIABLE rc OUTPUT_FILE "${file}" ERROR_FILE "${file}.err")
+  file(READ "${file}" out)
+  file(READ "${file}.err" err)
+  file(REMOVE "${file}" "${file}.err")
+  set(${result} "${rc}" PARENT_SCOPE)
+  set(${output} "${out}${err}" PARENT_SCOPE)
+endfunction()
+
+# Sets `out` to TRUE when the prefix holds the server's registration.
+function(server_registered out)
+  wine_run(rc text reg query "${VARQUEL_CLASS_KEY}\\InprocServer32")
+  if(rc EQUAL 0)
+    set(${out} TRUE PARENT_SCOPE)
+  else()
+    set(${out} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Notes the registration and keeps a copy of the profile store, if any, for
+# restore_prefix_state.
+function(keep_prefix_state)
+  server_registered(registered)
+  set(VARQUEL_WAS_REGISTERED ${registered} PARENT_SCOPE)
+  set(kept "${WINE_PREFIX}/kept-store.reg")
+  file(REMOVE "${kept}")
+  wine_run(rc text reg query "${VARQUEL_STORE_KEY}")
+  if(rc EQUAL 0)
+    string(REPLACE "/" "\\" windows_path "Z:${kept}")
+    wine_run(rc text reg export "${VARQUEL_STORE_KEY}" "${windows_path}" /y)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "reg export ${VARQUEL_STORE_KEY} failed (${rc}): ${text}")
+    endif()
+  endif()
+endfunction()
+
+# Unregisters the server DLL if it was not registered before, and puts the
+# profile store back as keep_prefix_state found it (or removes it).
+function(restore_prefix_state dll)
+  if(NOT VARQUEL_WAS_REGISTERED)
+    wine_run(rc text regsvr32 /u /s "${dll}")
+  endif()
+  wine_run(rc text reg delete "${VARQUEL_STORE_KEY}" /f)
+  set(kept "${WINE_PREFIX}/kept-store.reg")
+  if(EXISTS "${kept}")
+    string(REPLACE "/" "\\" windows_path "Z:${kept}")
+    wine_run(rc text reg import "${windows_path}")
+    file(REMOVE "${kept}")
+  endif()
+endfunction()
