@@ -145,6 +145,9 @@ std::map<std::string, std::vector<Call>> Scripts(IDispatch* profile, IDispatch* 
           Method(L"NetProfileSetAt", "0", [otherProfile](CArgs& a) { a.Dispatch(otherProfile).I4(0); }),
           Method(L"NetProfileSetAt", "2", [otherProfile](CArgs& a) { a.Dispatch(otherProfile).I4(2); }),
           Method(L"NetProfileRemoveAt", "0", number(0)), Method(L"NetProfileRemoveAt", "0 again", number(0))}},
+        {"IProfileSwitch",
+         {Put(L"RollbackOnFailure", flag(VARIANT_FALSE)), Put(L"VerifyTimeout", number(0)),
+          Method(L"Preview", "", object(profile))}},
     };
 }
 
