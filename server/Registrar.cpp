@@ -3,14 +3,13 @@
 #include <wrl/client.h>
 #include <algorithm>
 #include <cwchar>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 #include "Varquel_h.h"
 #include "com/Boundary.h"
 #include "com/Module.h"
+#include "registry/UniqueRegKey.h"
 #include "server/ClassTable.h"
 
 namespace Varquel {
@@ -85,11 +84,6 @@ void ThrowIfRegistryFailed(LSTATUS status) {
     if (status != ERROR_SUCCESS) ThrowComError(HResultFromWin32Error(static_cast<DWORD>(status)));
 }
 
-struct KeyCloser {
-    void operator()(HKEY key) const noexcept { RegCloseKey(key); }
-};
-using UniqueKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
-
 // Deletes a key below HKEY_CLASSES_ROOT with everything below it; a key that
 // is not there is no failure.
 void DeleteTree(const std::wstring& key) {
@@ -100,14 +94,13 @@ void DeleteTree(const std::wstring& key) {
 void WriteEntry(const RegistryEntry& entry, const Parameters& parameters) {
     const std::wstring key = Expand(entry.key, parameters);
     if (entry.freshKey) DeleteTree(key);
-    HKEY raw = nullptr;
+    Wexmoor::CUniqueRegKey opened;
     ThrowIfRegistryFailed(RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                          KEY_SET_VALUE, nullptr, &raw, nullptr));
-    UniqueKey opened(raw);
+                                          KEY_SET_VALUE, nullptr, opened.Put(), nullptr));
     if (!entry.data) return;
     const std::wstring data = Expand(entry.data, parameters);
     const std::wstring name = entry.valueName ? Expand(entry.valueName, parameters) : std::wstring();
-    ThrowIfRegistryFailed(RegSetValueExW(opened.get(), entry.valueName ? name.c_str() : nullptr, 0, REG_SZ,
+    ThrowIfRegistryFailed(RegSetValueExW(opened.Get(), entry.valueName ? name.c_str() : nullptr, 0, REG_SZ,
                                          reinterpret_cast<const BYTE*>(data.c_str()),
                                          static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t))));
 }
