@@ -6,12 +6,15 @@
 //   VarquelClient capture NAME          capture the machine as profile NAME and store it
 //   VarquelClient show NAME             what profile NAME holds
 //   VarquelClient apply NAME            write profile NAME to the machine
+//   VarquelClient preview NAME          what switching to profile NAME would change
+//   VarquelClient switch NAME           switch to NAME, verified, rolled back on failure
 //   VarquelClient delete NAME           remove profile NAME from the store
 //   VarquelClient proxy                 the machine's proxy server and port
 //   VarquelClient proxy SERVER PORT     set them
 //   VarquelClient shares                the machine's network shares
 //
-// Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed.
+// Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed,
+// 4 the switch failed (the report says which settings).
 // Varquel.dll must be registered (regsvr32): the objects create their own
 // children through COM too.
 #include <windows.h>
@@ -27,7 +30,7 @@ using Varquel::CBstr;
 
 namespace {
 
-enum ExitStatus { kDone = 0, kUsage = 1, kNoProfile = 2, kFailed = 3 };
+enum ExitStatus { kDone = 0, kUsage = 1, kNoProfile = 2, kFailed = 3, kSwitchFailed = 4 };
 
 // A failed call, carried to main. Every member returns an HRESULT; the
 // machine-changing ones return S_OK whatever the machine did.
@@ -236,6 +239,55 @@ int Apply(const CBstr& name) {
     return kDone;
 }
 
+// A switch's report holds one change per setting.
+void PrintChanges(IApplyReport* report) {
+    long count = 0;
+    Check(report->get_Count(&count), "IApplyReport::Count");
+    for (long i = 0; i < count; ++i) {
+        ComPtr<IApplyChange> change;
+        Check(report->Item(i, &change), "IApplyReport::Item");
+        CBstr connection, setting, before, planned, message;
+        Check(change->get_NetConnectionID(connection.ReleaseAndGetAddressOf()), "IApplyChange::NetConnectionID");
+        Check(change->get_Setting(setting.ReleaseAndGetAddressOf()), "IApplyChange::Setting");
+        Check(change->get_Before(before.ReleaseAndGetAddressOf()), "IApplyChange::Before");
+        Check(change->get_Planned(planned.ReleaseAndGetAddressOf()), "IApplyChange::Planned");
+        Check(change->get_Message(message.ReleaseAndGetAddressOf()), "IApplyChange::Message");
+        std::string value = Narrow(before) == Narrow(planned) ? Narrow(before) : Narrow(before) + " -> " + Narrow(planned);
+        std::printf("  %s%s%s: %s (%s)\n", Narrow(connection).c_str(), connection.Length() ? " " : "",
+                    Narrow(setting).c_str(), value.empty() ? "(none)" : value.c_str(), Narrow(message).c_str());
+    }
+}
+
+int Preview(const CBstr& name) {
+    auto profiles = LoadProfiles();
+    long index = -1;
+    auto profile = FindStored(profiles.Get(), name, index);
+    if (!profile) return kNoProfile;
+    auto profileSwitch = Create<IProfileSwitch>(CLSID_CProfileSwitch);
+    ComPtr<IApplyReport> report;
+    Check(profileSwitch->Preview(profile.Get(), &report), "IProfileSwitch::Preview");  // changes nothing
+    std::printf("Switching to \"%s\" would do this:\n", Narrow(name).c_str());
+    PrintChanges(report.Get());
+    return kDone;
+}
+
+int Switch(const CBstr& name) {
+    auto profiles = LoadProfiles();
+    long index = -1;
+    auto profile = FindStored(profiles.Get(), name, index);
+    if (!profile) return kNoProfile;
+    // Unlike Apply, the switch reads the machine back and rolls back a failed switch.
+    auto profileSwitch = Create<IProfileSwitch>(CLSID_CProfileSwitch);
+    ComPtr<IApplyReport> report;
+    Check(profileSwitch->Apply(profile.Get(), &report), "IProfileSwitch::Apply");
+    CBstr text;
+    Check(report->get_Text(text.ReleaseAndGetAddressOf()), "IApplyReport::Text");
+    std::printf("%s", Narrow(text).c_str());
+    VARIANT_BOOL succeeded = VARIANT_FALSE;
+    Check(report->get_Succeeded(&succeeded), "IApplyReport::Succeeded");
+    return succeeded ? kDone : kSwitchFailed;
+}
+
 int Delete(const CBstr& name) {
     auto profiles = LoadProfiles();
     long index = -1;
@@ -280,7 +332,7 @@ int Shares() {
 
 int Usage() {
     std::printf("usage: VarquelClient list | current | capture NAME | show NAME | apply NAME | delete NAME\n"
-                "                     | proxy [SERVER PORT] | shares\n");
+                "                     | preview NAME | switch NAME | proxy [SERVER PORT] | shares\n");
     return kUsage;
 }
 
@@ -301,6 +353,8 @@ int Run(const std::vector<std::string>& args) {
     if (command == "show") return Show(name);
     if (command == "apply") return Apply(name);
     if (command == "delete") return Delete(name);
+    if (command == "preview") return Preview(name);
+    if (command == "switch") return Switch(name);
     return Usage();
 }
 

@@ -262,6 +262,16 @@ def sample_test(client, source, build):
     run("apply", "Office")
     check_restored(checks, office, machine_path, "after apply")
 
+    # Away again, then a switch: its preview changes nothing, and the switch
+    # reports what it did and leaves the machine as the profile says.
+    save(machine_path, moved)
+    out = run("preview", "Office")
+    checks.check("would change" in out and "already as planned" in out, "preview: what would change", out)
+    checks.check(load(machine_path) == moved, "preview changed nothing")
+    out = run("switch", "Office")
+    checks.check('Switch to "Office": succeeded.' in out, "switch: succeeded", out)
+    check_restored(checks, office, machine_path, "after switch")
+
     # Proxy: read, set, read back from the machine file.
     out = run("proxy")
     proxy = office["Win32_Proxy"][0]
