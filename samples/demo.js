@@ -1,20 +1,28 @@
 // demo.js: Varquel's whole cycle on one machine, told step by step.
 //
 //   cscript //nologo demo.js [PROFILE]          (PROFILE defaults to "Office")
+//   cscript //nologo demo.js PROFILE --not-elevated
 //
 // 1. shows what Varquel finds: adapters, printers, proxy, shares;
 // 2. captures the configuration as the profile and stores it (at the office
 //    the network printer is the default, so the demo makes it so first);
 // 3. moves the machine to another network (the static adapters go to DHCP,
 //    another printer becomes the default);
-// 4. loads the stored profiles and applies the profile;
+// 4. loads the stored profiles and switches to the profile with
+//    Varquel.ProfileSwitch: a preview of every setting, then a verified apply
+//    and its report;
 // 5. reads the machine again and checks it against the profile.
 //
-// Exit status: 0 when the machine ends as the profile says, 1 when it does
-// not, 3 when a call failed. scripts/demo.sh runs it on a simulated machine;
-// on a real one it changes the real network settings.
+// With --not-elevated it only switches, as a user without administrator
+// rights would, and prints what that user is told.
+//
+// Exit status: 0 when the machine ends as the profile says (with
+// --not-elevated: when the switch reports that it could not, and rolled
+// back), 1 when it does not, 3 when a call failed. scripts/demo.sh runs it on
+// a simulated machine; on a real one it changes the real network settings.
 
 var profileName = WScript.Arguments.length > 0 ? WScript.Arguments(0) : "Office";
+var notElevated = WScript.Arguments.length > 1 && WScript.Arguments(1) == "--not-elevated";
 
 // ---- Output ----
 
@@ -227,32 +235,77 @@ function moveToAnotherNetwork(office) {
     return moved;
 }
 
-function loadAndApply() {
-    heading(4, "Load the stored profiles and apply \"" + profileName + "\"");
+function storedProfile(profiles) {
+    for (var i = 0; i < profiles.Count; i++) {
+        var profile = profiles.NetProfileGetAt(i);
+        if (profile.Name.toLowerCase() == profileName.toLowerCase()) return profile;
+    }
+    return null;
+}
+
+// A switch's report is a collection of changes, one per setting.
+function printChanges(report) {
+    for (var e = new Enumerator(report); !e.atEnd(); e.moveNext()) {
+        var c = e.item();
+        var who = c.NetConnectionID ? c.NetConnectionID + " " : "";
+        var change = c.Before == c.Planned ? c.Before : c.Before + " -> " + c.Planned;
+        say("    " + pad(who + c.Setting, 28) + (change ? change : "(none)") + "  [" + c.Message + "]");
+    }
+}
+
+function loadAndSwitch() {
+    heading(4, "Load the stored profiles and switch to \"" + profileName + "\"");
     var profiles = new ActiveXObject("Varquel.NetProfilesList");
     profiles.Load();
     say("Stored profiles: " + storedNames(profiles));
-    for (var i = 0; i < profiles.Count; i++) {
-        var profile = profiles.NetProfileGetAt(i);
-        if (profile.Name.toLowerCase() != profileName.toLowerCase()) continue;
-        say();
-        say("\"" + profile.Name + "\" holds:");
-        printMachine(profileData(profile));
-        var stored = profileData(profile);       // read before Apply: what the profile says
-        say();
-        say("Applying: each stored adapter goes to the machine adapter of the same name,");
-        say("then the default printer is set.");
-        profile.Apply();
-        return stored;
+    var profile = storedProfile(profiles);
+    if (!profile) {
+        say("No stored profile \"" + profileName + "\".");
+        return null;
     }
-    say("No stored profile \"" + profileName + "\".");
-    return null;
+    say();
+    say("\"" + profile.Name + "\" holds:");
+    printMachine(profileData(profile));
+    var stored = profileData(profile);       // read before the switch: what the profile says
+
+    var profileSwitch = new ActiveXObject("Varquel.ProfileSwitch");
+    say();
+    say("Preview (ProfileSwitch.Preview reads the machine and changes nothing):");
+    printChanges(profileSwitch.Preview(profile));
+    say();
+    say("Switching (ProfileSwitch.Apply: each stored adapter goes to the machine adapter of the");
+    say("same name, then the default printer; every WMI answer is kept, the machine is read back,");
+    say("and a failed switch is rolled back). The report:");
+    var report = profileSwitch.Apply(profile);
+    say();
+    say(report.Text);
+    return stored;
+}
+
+// The same switch by a user without administrator rights: Windows refuses
+// every network change, and the report tells the user so.
+function switchWithoutAdministratorRights() {
+    heading(6, "The same switch by a user without administrator rights");
+    var profiles = new ActiveXObject("Varquel.NetProfilesList");
+    profiles.Load();
+    var profile = storedProfile(profiles);
+    if (!profile) {
+        say("No stored profile \"" + profileName + "\".");
+        return 1;
+    }
+    var report = new ActiveXObject("Varquel.ProfileSwitch").Apply(profile);
+    say("What the user is told:");
+    say();
+    say(report.Text);
+    var denied = false;
+    for (var e = new Enumerator(report); !e.atEnd(); e.moveNext()) denied = denied || e.item().WmiReturnValue == 91;
+    return !report.Succeeded && report.RolledBack && denied ? 0 : 1;
 }
 
 // Prints the before and after of every stored adapter and the printer, and
 // counts what differs from the profile.
 function compare(stored, moved, now) {
-    heading(5, "The machine before and after applying \"" + profileName + "\"");
+    heading(5, "The machine before and after switching to \"" + profileName + "\"");
     var differences = 0, w1 = 16, w2 = 34;
 
     // The store keeps each list as a set (a mask shared by two addresses once,
@@ -272,7 +325,7 @@ function compare(stored, moved, now) {
             (ok ? "ok" : "DIFFERS: profile says " + expected));
     }
 
-    say("    " + pad("", w1) + pad("after the move", w2) + "after applying");
+    say("    " + pad("", w1) + pad("after the move", w2) + "after the switch");
     for (var i = 0; i < stored.adapters.length; i++) {
         var s = stored.adapters[i], m = findAdapter(moved, s.name), n = findAdapter(now, s.name);
         say("  " + s.name + "  (connection \"" + s.connection + "\")");
@@ -300,11 +353,12 @@ function compare(stored, moved, now) {
 // ---- Main ----
 
 try {
+    if (notElevated) WScript.Quit(switchWithoutAdministratorRights());
     say("Varquel demo: capture, store and re-apply the network profile \"" + profileName + "\".");
     showWhatVarquelFinds();
     var office = captureAndSave();
     var moved = moveToAnotherNetwork(office);
-    var stored = loadAndApply();
+    var stored = loadAndSwitch();
     if (!stored) WScript.Quit(1);
     var differences = compare(stored, moved, readMachine());
     say();

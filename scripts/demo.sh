@@ -99,10 +99,48 @@ report(bool(stored_printer) and defaults == [stored_printer],
 sys.exit(1 if bad else 0)
 EOF
 
+step "A second switch, by a user without administrator rights"
+# The machine is away again (Ethernet on its DHCP lease, IPv6 kept), and the
+# caller is not elevated: Windows refuses every network change. Afterwards
+# the machine is put back as "Office" left it.
+cp "$machine" "$build/demo-machine-office.json"
+python3 - "$machine" <<'EOF'
+import json, sys
+path = sys.argv[1]
+machine = json.load(open(path, encoding="utf-8"))
+for adapter in machine.get("Win32_NetworkAdapter", []):
+    config = adapter.get("_configuration") or {}
+    if adapter.get("NetConnectionID") != "Ethernet":
+        continue
+    lease = config.get("_dhcpLease", {})
+    v6 = [i for i, a in enumerate(config.get("IPAddress") or []) if ":" in a]
+    config["DHCPEnabled"] = True
+    config["IPAddress"] = [a for a in lease.get("IPAddress", []) if ":" not in a] + [config["IPAddress"][i] for i in v6]
+    config["IPSubnet"] = [m for a, m in zip(lease.get("IPAddress", []), lease.get("IPSubnet", [])) if ":" not in a] + \
+                         [config["IPSubnet"][i] for i in v6]
+machine["_notElevated"] = True
+json.dump(machine, open(path, "w", encoding="utf-8"), indent=2)
+EOF
+cp "$machine" "$build/demo-machine-not-elevated.json"
+denied=0
+wine cscript //nologo "$(winpath "$source_dir/samples/demo.js")" Office --not-elevated || denied=$?
+wineserver -w
+unchanged=0
+python3 - "$build/demo-machine-not-elevated.json" "$machine" <<'EOF' || unchanged=$?
+import json, sys
+before, after = (json.load(open(p, encoding="utf-8")) for p in sys.argv[1:3])
+same = before["Win32_NetworkAdapter"] == after["Win32_NetworkAdapter"]
+print(("  ok       " if same else "  DIFFERS  ") + "no adapter changed without administrator rights")
+sys.exit(0 if same else 1)
+EOF
+mv "$build/demo-machine-office.json" "$machine"
+
 echo
-if [ "$status" -eq 0 ] && [ "$check" -eq 0 ]; then
-  echo "Demo done: the machine ended as the profile \"Office\" says."
+if [ "$status" -eq 0 ] && [ "$check" -eq 0 ] && [ "$denied" -eq 0 ] && [ "$unchanged" -eq 0 ]; then
+  echo "Demo done: the machine ended as the profile \"Office\" says, and a user without administrator"
+  echo "rights was told why the switch could not be made."
   exit 0
 fi
-echo "Demo failed: the client said $status, the file check said $check."
+echo "Demo failed: the client said $status, the file check said $check; without administrator rights the"
+echo "client said $denied and the file check $unchanged."
 exit 1

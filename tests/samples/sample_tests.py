@@ -325,6 +325,10 @@ def demo_test(source, build):
         stored = ['Replaced "Office"'] if run == 2 else ['Stored "Office"', 'Replaced "Office"']
         checks.check(any(s in out for s in stored), f"demo run {run} stores Office")
         checks.check("after the move" in out and "(from DHCP)" in out, f"demo run {run} shows before and after")
+        checks.check("Preview (ProfileSwitch.Preview" in out and 'Switch to "Office": succeeded.' in out,
+                     f"demo run {run} previews and switches")
+        checks.check("Administrator rights are needed" in out and "no adapter changed without administrator rights" in out,
+                     f"demo run {run} tells a user without administrator rights why the switch failed")
         check_restored(checks, expected, os.path.join(build, "demo-machine.json"), f"demo run {run}")
     check_journal(checks, journal)
 
