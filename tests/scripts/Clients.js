@@ -168,3 +168,17 @@ reloaded.Save();
 var empty = new ActiveXObject("Varquel.NetProfilesList");
 empty.Load();
 show("profile list, store emptied", profiles(empty));
+
+// ---- Profile switch: a preview's report, walked with an Enumerator, and a refused rollback
+var profileSwitch = new ActiveXObject("Varquel.ProfileSwitch");
+var preview = profileSwitch.Preview(office);
+var settings = [];
+for (var e = new Enumerator(preview); !e.atEnd(); e.moveNext()) settings.push(e.item().Setting + "=" + e.item().Status);
+show("switch preview", preview.Count + " change(s) [" + settings.join(", ") + "], succeeded " + preview.Succeeded +
+     ", snapshot " + (preview.Before === null));
+try {
+    profileSwitch.Rollback(preview);
+    show("switch rollback of a preview", "accepted");
+} catch (error) {
+    show("switch rollback of a preview", "0x" + (error.number + 0x100000000).toString(16).toUpperCase());
+}

@@ -1,4 +1,4 @@
-' A VBScript client of Varquel.dll: creates each of the eight classes by ProgID,
+' A VBScript client of Varquel.dll: creates each of its classes by ProgID,
 ' drives it late-bound and prints what it sees. Only what the server itself
 ' decides is printed: nothing read from the machine through WMI.
 Option Explicit
@@ -207,3 +207,19 @@ reloaded.Save
 Set emptied = CreateObject("Varquel.NetProfilesList")
 emptied.Load
 Show "profile list, store emptied", Profiles(emptied)
+
+' ---- Profile switch: a preview's report, its default member, For Each, and a refused rollback
+Dim sw, preview, names, change
+Set sw = CreateObject("Varquel.ProfileSwitch")
+Set preview = sw.Preview(office)
+Show "switch preview", preview.Count & " change(s), first " & preview(0).Setting & ", succeeded " & preview.Succeeded
+names = ""
+For Each change In preview
+    names = names & change.Setting & "=" & change.Status & " "
+Next
+Show "switch preview, each change", names
+On Error Resume Next
+sw.Rollback preview
+Show "switch rollback of a preview", "0x" & Hex(Err.Number)
+Err.Clear
+On Error GoTo 0
