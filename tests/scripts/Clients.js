@@ -1,4 +1,4 @@
-// A JScript client of Varquel.dll: creates each of the eight classes by ProgID,
+// A JScript client of Varquel.dll: creates each of its classes by ProgID,
 // drives it late-bound and prints what it sees. Only what the server itself
 // decides is printed: nothing read from the machine through WMI.
 
