@@ -296,6 +296,24 @@ COutcomes ApplyKeepingAnswers(CNetProfile& work) {
     return outcomes;
 }
 
+// A stored profile's adapters meet the machine's only when it is applied, in
+// a detection of its own: the rows planned against the reading find their
+// adapter there by Name (the first, second... of that Name).
+void FindAppliedAdapters(std::vector<CRow>& rows, const CNetProfile& applied, const CMachineState& reading) {
+    const auto& adapters = applied.Adapters().Adapters();
+    for (CRow& row : rows) {
+        if (row.target == kNone || row.setting == Setting::DefaultPrinter) continue;
+        const BSTR name = reading.Adapters()[row.target].name.Get();
+        size_t occurrence = 0;
+        for (size_t i = 0; i < row.target; ++i)
+            occurrence += VarBstrCmp(reading.Adapters()[i].name.Get(), name, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ;
+        row.work = kNone;
+        for (size_t i = 0; i < adapters.size() && row.work == kNone; ++i)
+            if (VarBstrCmp(adapters[i]->Name(), name, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ && occurrence-- == 0)
+                row.work = i;
+    }
+}
+
 const std::vector<CMethodOutcome>& OutcomesOf(const COutcomes& outcomes, const CRow& row) {
     static const std::vector<CMethodOutcome> none;
     if (row.setting == Setting::DefaultPrinter) return outcomes.printer;
@@ -586,9 +604,10 @@ ComPtr<CApplyReport> CSwitchRun::Preview(const CNetProfile& profile) {
 
 ComPtr<CApplyReport> CSwitchRun::Apply(const CNetProfile& profile, const COptions& options) {
     const CMachineState before = CMachineState::Read();
-    const std::vector<CRow> rows = CPlanner(before).Plan(profile);
+    std::vector<CRow> rows = CPlanner(before).Plan(profile);
     const ComPtr<CNetProfile> work = profile.Duplicate();
     const COutcomes outcomes = ApplyKeepingAnswers(*work.Get());
+    if (!profile.Adapters().Detected()) FindAppliedAdapters(rows, *work.Get(), before);
     const CMachineState after = ReadBack(rows, before, outcomes, options.verifyTimeout);
     CEvaluated evaluated = EvaluateAll(rows, before, &after, &outcomes);
 
