@@ -130,8 +130,9 @@ constexpr bool IsResultPointer() {
 template <class F>
 struct Signature;
 
+// STDMETHODCALLTYPE: x86 COM members are __stdcall; on x64 it changes nothing.
 template <class Itf, class... Params>
-struct Signature<HRESULT (Itf::*)(Params...)> {
+struct Signature<HRESULT (STDMETHODCALLTYPE Itf::*)(Params...)> {
     using Interface = Itf;
     using ParamList = std::tuple<Params...>;
     static constexpr std::size_t kCount = sizeof...(Params);

@@ -1,5 +1,5 @@
 // VarquelClient: a Varquel client in C++, early-bound through the generated
-// header Varquel_h.h (IIDs and CLSIDs from Varquel_i.c).
+// header Varquel.h (IIDs and CLSIDs from Varquel_i.c), as the SDK has them.
 //
 //   VarquelClient list                  stored profiles
 //   VarquelClient current               the machine's configuration now
@@ -22,8 +22,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
-#include "Varquel_h.h"
-#include "com/Bstr.h"   // Varquel::CBstr owns a BSTR; any BSTR holder does the same job
+#include "Varquel.h"
+#include "com/Bstr.h"   // Varquel::CBstr owns a BSTR (in the SDK too); any BSTR holder does the same job
 
 using Microsoft::WRL::ComPtr;
 using Varquel::CBstr;

@@ -28,7 +28,8 @@ for f in "$build/bin/Varquel.dll" "$build/bin/VarquelSim.dll"; do
 done
 
 # Wine: the demo's own prefix only, quiet, no Mono or Gecko installer.
-export WINEPREFIX="$build/demo-prefix" WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$build/demo-prefix"
+source scripts/wine.sh
 
 step() { printf '\n### %s\n' "$*"; }
 # The Windows path of a Unix path (drive Z: is the Unix root). Wine's cscript
@@ -36,19 +37,15 @@ step() { printf '\n### %s\n' "$*"; }
 winpath() { local p=$1; printf 'Z:%s' "${p//\//\\}"; }
 
 step "Wine prefix $WINEPREFIX"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Creating it (once, a few seconds)."
-  wine wineboot -i >/dev/null 2>&1 || true   # its complaint about syswow64 is harmless
-  wineserver -w
-fi
-[ -f "$WINEPREFIX/system.reg" ] || { echo "demo: could not create the Wine prefix." >&2; exit 2; }
+[ -f "$WINEPREFIX/system.reg" ] || echo "Creating it (once, a few seconds)."
+make_wine_prefix || { echo "demo: could not create the Wine prefix." >&2; exit 2; }
 
 step "Registering Varquel.dll and, in this prefix only, the simulated machine"
-wine regsvr32 /s "$(winpath "$build/bin/Varquel.dll")"
+wine64 regsvr32 /s "$(winpath "$build/bin/Varquel.dll")"
 echo "Varquel.dll registered (eight classes, type library)."
 # VarquelSim.dll becomes the prefix's SWbemLocator: every WMI client in this
 # prefix now talks to the machine described by VARQUEL_SIM_MACHINE.
-wine regsvr32 /s "$(winpath "$build/bin/VarquelSim.dll")"
+wine64 regsvr32 /s "$(winpath "$build/bin/VarquelSim.dll")"
 echo "VarquelSim.dll registered as the WMI locator."
 
 machine="$build/demo-machine.json"
@@ -57,16 +54,16 @@ export VARQUEL_SIM_MACHINE="$machine"
 echo "The machine: $machine (a copy of docs/example-machine.json; see docs/simulated-machine.md)."
 echo "The simulated machine writes its state back to that file after every change."
 
-step "Running the demo client: wine cscript //nologo samples/demo.js"
+step "Running the demo client: cscript //nologo samples/demo.js"
 status=0
-wine cscript //nologo "$(winpath "$source_dir/samples/demo.js")" Office || status=$?
-wineserver -w   # the registry reaches disk, and the machine file is final
+wine64 cscript //nologo "$(winpath "$source_dir/samples/demo.js")" Office || status=$?
+wineserver_wait   # the registry reaches disk, and the machine file is final
 
 step "Checking the simulated machine's file on its own"
 # The static adapters must be back as they were captured (addresses, masks,
 # gateways, DNS order, WINS servers), DHCP adapters on DHCP, and the default
 # printer the one stored in the profile.
-stored_printer=$(wine reg query 'HKCU\Software\Ostrel2\Quoran\Profiles\Office\Printers' /v Default 2>/dev/null |
+stored_printer=$(wine64 reg query 'HKCU\Software\Ostrel2\Quoran\Profiles\Office\Printers' /v Default 2>/dev/null |
                  tr -d '\r' | sed -n 's/^ *Default *REG_SZ *//p')
 check=0
 python3 - "$source_dir/docs/example-machine.json" "$machine" "$stored_printer" <<'EOF' || check=$?
@@ -123,8 +120,8 @@ json.dump(machine, open(path, "w", encoding="utf-8"), indent=2)
 EOF
 cp "$machine" "$build/demo-machine-not-elevated.json"
 denied=0
-wine cscript //nologo "$(winpath "$source_dir/samples/demo.js")" Office --not-elevated || denied=$?
-wineserver -w
+wine64 cscript //nologo "$(winpath "$source_dir/samples/demo.js")" Office --not-elevated || denied=$?
+wineserver_wait
 unchanged=0
 python3 - "$build/demo-machine-not-elevated.json" "$machine" <<'EOF' || unchanged=$?
 import json, sys

@@ -26,11 +26,13 @@ cmake --build "$build" --target robustness_tests wineprefix -j"${VARQUEL_JOBS:-$
 
 export VARQUEL_CAMPAIGN_SIZE="${VARQUEL_CAMPAIGN_SIZE:-20}"
 if [ -n "${VARQUEL_SEED:-}" ]; then export VARQUEL_SEED; fi
-export WINEPREFIX="$PWD/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
+export WINEPREFIX="$PWD/$build/wineprefix"
+source scripts/wine.sh
+WINE_CALL_TIMEOUT=0   # a long campaign may take hours: no limit
 
 echo "robustness: size ${VARQUEL_CAMPAIGN_SIZE}, seed ${VARQUEL_SEED:-default}"
 start=$(date +%s)
 status=0
-wine "$build/bin/robustness_tests.exe" "$@" || status=$?
+wine64 "$build/bin/robustness_tests.exe" "$@" || status=$?
 echo "robustness: finished in $(( $(date +%s) - start )) s with status ${status}"
 exit "$status"

@@ -49,6 +49,14 @@ constexpr RegistryEntry kNeutralLocaleTypeLibEntries[] = {
 // the server's own keys inside them are ever removed.
 constexpr std::wstring_view kSharedKeys[] = {L"CLSID", L"AppID"};
 
+// The keys that 64-bit Windows keeps apart for 32-bit and 64-bit programs.
+// Every other key of the server (ProgIDs, AppID, TypeLib) the x86 and the
+// x64 builds share, so it stays while the other build is registered.
+constexpr std::wstring_view kPerBitnessKeys[] = {L"CLSID"};
+
+// The registry view of the server of the other bitness.
+constexpr REGSAM kOtherBitnessView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+
 // The server's AppID is the identity of its type library.
 const GUID& AppId() noexcept { return LIBID_Varquel; }
 
@@ -120,10 +128,19 @@ void WriteEntries(std::span<const RegistryEntry> entries, const Parameters& para
     for (const RegistryEntry& entry : entries) WriteEntry(entry, parameters);
 }
 
-void RemoveEntries(std::span<const RegistryEntry> entries, const Parameters& parameters) {
+bool IsPerBitnessKey(std::wstring_view key) {
+    std::wstring_view top = key.substr(0, key.find(L'\\'));
+    return std::find(std::begin(kPerBitnessKeys), std::end(kPerBitnessKeys), top) != std::end(kPerBitnessKeys);
+}
+
+enum class Keys { PerBitness, Shared };
+
+// Removes the entries' keys of one kind.
+void RemoveEntries(std::span<const RegistryEntry> entries, const Parameters& parameters, Keys which) {
     std::vector<std::wstring> removed;
     for (const RegistryEntry& entry : entries) {
         std::wstring key = RemovalKey(Expand(entry.key, parameters));
+        if (IsPerBitnessKey(key) != (which == Keys::PerBitness)) continue;
         if (key.empty() || std::find(removed.begin(), removed.end(), key) != removed.end()) continue;
         DeleteTree(key);
         removed.push_back(std::move(key));
@@ -240,13 +257,33 @@ HRESULT RegisterServer() noexcept {
     });
 }
 
+// Whether a class of the server is registered for the other bitness. Asked
+// once this server's own class keys are gone: where there is no other view
+// (32-bit Windows), the flag is ignored and the answer is about this view.
+bool OtherBitnessRegistered(const Parameters& server) {
+    for (const ClassEntry& entry : ClassTable()) {
+        const std::wstring key = Expand(L"CLSID\\%CLSID%\\%MODULETYPE%", ClassParameters(server, entry));
+        Wexmoor::CUniqueRegKey opened;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | kOtherBitnessView, opened.Put()) ==
+            ERROR_SUCCESS)
+            return true;
+    }
+    return false;
+}
+
 HRESULT UnregisterServer() noexcept {
     return ComBoundary([]() -> HRESULT {
         const std::wstring modulePath = ModulePath();
         const Parameters server = ServerParameters(modulePath);
-        for (const ClassEntry& entry : ClassTable()) RemoveEntries(kClassEntries, ClassParameters(server, entry));
+        for (const ClassEntry& entry : ClassTable())
+            RemoveEntries(kClassEntries, ClassParameters(server, entry), Keys::PerBitness);
+        // The type library's entries for this bitness alone: the library's
+        // key goes with the last of them.
         UnregisterServerTypeLib(modulePath, server);
-        RemoveEntries(kAppIdEntries, server);
+        if (OtherBitnessRegistered(server)) return S_OK;
+        for (const ClassEntry& entry : ClassTable())
+            RemoveEntries(kClassEntries, ClassParameters(server, entry), Keys::Shared);
+        RemoveEntries(kAppIdEntries, server, Keys::Shared);
         return S_OK;
     });
 }

@@ -31,7 +31,7 @@ SCRIPT_HOST_LIBRARY = "{60254CA0-953B-11CF-8C96-00AA00B8708C}"
 
 
 def wait_for_wineserver(prefix):
-    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix), check=False)
+    subprocess.run(["wineserver", "-w"], env=dict(os.environ, WINEPREFIX=prefix), check=False, timeout=300)
 
 
 def display(hive, key):

@@ -18,6 +18,7 @@ import sys
 import tempfile
 import time
 
+SOURCE_DIR = None  # set by main
 STORE = r"HKCU\Software\Ostrel2\Quoran\Profiles"
 RESTORED_KEYS = ["IPAddress", "IPSubnet", "DefaultIPGateway", "DNSServerSearchOrder",
                  "WINSPrimaryServer", "WINSSecondaryServer"]
@@ -44,33 +45,45 @@ class Checks:
 def run_to_file(args, env, timeout):
     """Runs a program and returns its exit status and output. The output goes
     through a file, not a pipe: a wineserver started by the program inherits
-    the handle and would keep a pipe open until it exits itself."""
+    the handle and would keep a pipe open until it exits itself. A program
+    that runs past `timeout` is killed and counts as failed."""
     with tempfile.TemporaryFile() as output:
-        code = subprocess.run(args, env=env, stdout=output, stderr=subprocess.STDOUT, timeout=timeout).returncode
+        try:
+            code = subprocess.run(args, env=env, stdout=output, stderr=subprocess.STDOUT, timeout=timeout).returncode
+        except subprocess.TimeoutExpired:
+            code = None
         output.seek(0)
-        return code, output.read().decode("utf-8", "replace").replace("\r", "")
+        text = output.read().decode("utf-8", "replace").replace("\r", "")
+        if code is None:
+            return -1, text + f"\n(killed after {timeout} s)"
+        return code, text
 
 
 class Wine:
+    """The 64-bit side of a prefix, through the 64-bit loader by name (plain
+    `wine` starts the 32-bit loader once wine32 is installed)."""
+    loader = None       # set by main: the 64-bit loader
+    make_prefix = None  # set by main: the command that makes or completes a prefix
+
     def __init__(self, prefix, extra_env=None):
         self.prefix = prefix
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win64", WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="mscoree,mshtml=")
+                        WINEDLLOVERRIDES="mscoree,mshtml=", WINELOADER=Wine.loader)
         self.env.update(extra_env or {})
 
     def run(self, args, timeout=180):
         start = time.monotonic()
-        code, out = run_to_file(["wine"] + args, self.env, timeout)
+        code, out = run_to_file([Wine.loader] + args, self.env, timeout)
         self.elapsed = time.monotonic() - start
         return code, out
 
     def ensure_prefix(self):
-        if not os.path.exists(os.path.join(self.prefix, "system.reg")):
-            self.run(["wineboot", "-i"])
-            subprocess.run(["wineserver", "-w"], env=self.env)
+        subprocess.run(Wine.make_prefix + [f"-DWINE_PREFIX={self.prefix}", "-P",
+                                           os.path.join(SOURCE_DIR, "cmake", "MakeWinePrefix.cmake")],
+                       env=self.env, check=True, timeout=600)
 
     def wait(self):
-        subprocess.run(["wineserver", "-w"], env=self.env)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
 
 
 # ---- The machine file ----
@@ -357,8 +370,13 @@ def main():
     parser.add_argument("what", choices=["js", "vbs", "cpp", "demo"])
     parser.add_argument("--source", required=True)
     parser.add_argument("--build", required=True)
+    parser.add_argument("--wine-loader", required=True, help="the 64-bit Wine loader")
+    parser.add_argument("--cmake", required=True)
     args = parser.parse_args()
     source, build = os.path.abspath(args.source), os.path.abspath(args.build)
+    global SOURCE_DIR
+    SOURCE_DIR = source
+    Wine.loader, Wine.make_prefix = args.wine_loader, [args.cmake]
     if args.what == "demo":
         return demo_test(source, build)
     return sample_test(args.what, source, build)

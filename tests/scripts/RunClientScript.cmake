@@ -1,5 +1,5 @@
 # cmake -DWINE_PREFIX=<prefix> -DDLL=<Windows path of Varquel.dll> -DSCRIPT=<script>
-#       -DEXPECTED=<expected output> -DOUTPUT=<output file> -P RunClientScript.cmake
+#       -DEXPECTED=<expected output> -DOUTPUT=<output file> [-DBITNESS=32] -P RunClientScript.cmake
 # Registers the server with regsvr32, runs the script with cscript and
 # compares what it printed with the expected text. The registration and the
 # profile store the script uses are left as they were found.
@@ -16,8 +16,8 @@ endif()
 
 # Output goes through files: Wine's background processes inherit pipes and
 # would hold execute_process until they exit.
-execute_process(COMMAND wine cscript //nologo "${SCRIPT}"
-                RESULT_VARIABLE rc OUTPUT_FILE "${OUTPUT}" ERROR_FILE "${OUTPUT}.err")
+execute_process(COMMAND ${WINE_LOADER} cscript //nologo "${SCRIPT}"
+                RESULT_VARIABLE rc OUTPUT_FILE "${OUTPUT}" ERROR_FILE "${OUTPUT}.err" TIMEOUT ${WINE_CALL_TIMEOUT})
 restore_prefix_state("${DLL}")
 file(READ "${OUTPUT}" actual)
 file(READ "${OUTPUT}.err" errors)

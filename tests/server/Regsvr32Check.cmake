@@ -1,4 +1,4 @@
-# cmake -DWINE_PREFIX=<prefix> -DDLL=<Windows path of Varquel.dll> -P Regsvr32Check.cmake
+# cmake -DWINE_PREFIX=<prefix> -DDLL=<Windows path of Varquel.dll> [-DBITNESS=32] -P Regsvr32Check.cmake
 # Registers with regsvr32 /s, checks entries with reg query, unregisters with
 # regsvr32 /u /s, checks they are gone, and leaves the registration as found.
 # The path arrives with its backslashes doubled, as C string literals need them.
@@ -39,8 +39,8 @@ expect_registered("HKCR\\Brenzik.AddressList\\CurVer" "" "Brenzik.AddressList.1"
 expect_registered("HKCR\\Varquel.NetProfilesList\\CLSID" "" "{9033ED92-6DA5-41E4-BD84-CC563B4B5BDD}")
 expect_registered("HKCR\\AppID\\Varquel.DLL" AppID "${LIBID}")
 expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0" "" "Varquel 1.0 Type Library")
-expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0\\409\\win64" "" "${DLL}")
-expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0\\0\\win64" "" "${DLL}")
+expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0\\409\\${SYSKIND}" "" "${DLL}")
+expect_registered("HKCR\\TypeLib\\${LIBID}\\1.0\\0\\${SYSKIND}" "" "${DLL}")
 
 wine_run(rc out regsvr32 /u /s "${DLL}")
 if(NOT rc EQUAL 0)

@@ -2,15 +2,10 @@
 # RegisteredDll tests twice against it (the machine must last from one run to
 # the next), then unregisters it and checks that the previous server is back.
 # Arguments: PREFIX, DLL, TEST_EXE, MACHINE (the description to start from), WORK.
-set(ENV{WINEPREFIX} ${PREFIX})
-set(ENV{WINEDEBUG} -all)
-set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
-set(ENV{WINEARCH} win64)
-
-if(NOT EXISTS ${PREFIX}/system.reg)
-  execute_process(COMMAND wine wineboot -i OUTPUT_QUIET ERROR_QUIET)
-  execute_process(COMMAND wineserver -w)
-endif()
+set(WINE_PREFIX ${PREFIX})
+include(${CMAKE_CURRENT_LIST_DIR}/../support/WinePrefix.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/MakeWinePrefix.cmake)
+varquel_make_wine_prefix(${PREFIX})
 
 set(machine ${WORK}/registered-machine.json)
 set(journal ${WORK}/registered-journal.txt)
@@ -18,9 +13,9 @@ configure_file(${MACHINE} ${machine} COPYONLY)
 file(REMOVE ${journal})
 
 set(server_key "HKCR\\CLSID\\{76A64158-CB41-11D1-8B02-00600806D9B6}\\InprocServer32")
-execute_process(COMMAND wine reg query ${server_key} /ve OUTPUT_VARIABLE original)
+wine_run(rc original reg query ${server_key} /ve)
 
-execute_process(COMMAND wine regsvr32 /s ${DLL} RESULT_VARIABLE rc)
+wine_run(rc out regsvr32 /s ${DLL})
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "regsvr32 failed: ${rc}")
 endif()
@@ -29,16 +24,15 @@ set(ENV{VARQUEL_SIM_MACHINE} ${machine})
 set(ENV{VARQUEL_SIM_JOURNAL} ${journal})
 set(ENV{VARQUEL_SIM_REGISTERED} 1)
 foreach(run 1 2)
-  execute_process(COMMAND wine ${TEST_EXE} --gtest_filter=RegisteredDll.* RESULT_VARIABLE rc
-                  OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  wine_run(rc out ${TEST_EXE} --gtest_filter=RegisteredDll.*)
   if(NOT rc EQUAL 0 OR out MATCHES "SKIPPED")
-    execute_process(COMMAND wine regsvr32 /s /u ${DLL})
+    wine_run(rc ignored regsvr32 /s /u ${DLL})
     message(FATAL_ERROR "run ${run} failed:\n${out}")
   endif()
 endforeach()
 
-execute_process(COMMAND wine regsvr32 /s /u ${DLL} RESULT_VARIABLE rc)
-execute_process(COMMAND wine reg query ${server_key} /ve OUTPUT_VARIABLE restored)
+wine_run(rc out regsvr32 /s /u ${DLL})
+wine_run(unused restored reg query ${server_key} /ve)
 if(NOT rc EQUAL 0 OR NOT restored STREQUAL original)
   message(FATAL_ERROR "unregistering did not restore the previous server:\n${restored}")
 endif()

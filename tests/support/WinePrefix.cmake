@@ -1,10 +1,23 @@
 # Included by the cmake -P scripts that run programs in the test prefix
 # WINE_PREFIX: the environment, wine_run, and what such a script must leave as
 # it found it (the server's registration, the profile store).
+# BITNESS (64 by default, or 32) chooses the side of the prefix: its loader,
+# and so its regsvr32, reg and cscript and the registry view they see.
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/WineLoaders.cmake)
+if(NOT BITNESS)
+  set(BITNESS 64)
+endif()
+set(WINE_LOADER ${WINE${BITNESS}_LOADER})
+if(BITNESS EQUAL 64)
+  set(SYSKIND win64)
+else()
+  set(SYSKIND win32)
+endif()
 set(ENV{WINEPREFIX} "${WINE_PREFIX}")
 set(ENV{WINEDEBUG} "-all")
 set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
 set(ENV{WINEARCH} "win64")
+set(ENV{WINELOADER} "${WINE_LOADER}")
 
 set(VARQUEL_CLASS_KEY "HKCR\\CLSID\\{73E6CC70-61CB-46B0-BB10-8F7822CC24F0}")  # the address list's
 set(VARQUEL_STORE_KEY "HKCU\\Software\\Ostrel2")
@@ -13,7 +26,8 @@ set(VARQUEL_STORE_KEY "HKCU\\Software\\Ostrel2")
 # would hold execute_process until they exit.
 function(wine_run result output)
   set(file "${WINE_PREFIX}/wine-run.out")
-  execute_process(COMMAND wine ${ARGN} RESULT_VARIABLE rc OUTPUT_FILE "${file}" ERROR_FILE "${file}.err")
+  execute_process(COMMAND ${WINE_LOADER} ${ARGN} RESULT_VARIABLE rc OUTPUT_FILE "${file}" ERROR_FILE "${file}.err"
+                  TIMEOUT ${WINE_CALL_TIMEOUT})
   file(READ "${file}" out)
   file(READ "${file}.err" err)
   file(REMOVE "${file}" "${file}.err")

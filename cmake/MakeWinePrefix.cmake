@@ -1,0 +1,33 @@
+# cmake -DWINE_PREFIX=<dir> -P MakeWinePrefix.cmake
+# Makes a 64-bit Wine prefix, or completes one made before wine32 was
+# installed: such a prefix has no 32-bit system files, and the 32-bit loader
+# stops in it with "could not load kernel32.dll, status c0000135".
+include(${CMAKE_CURRENT_LIST_DIR}/WineLoaders.cmake)
+
+function(varquel_make_wine_prefix prefix)
+  set(env ${CMAKE_COMMAND} -E env WINEPREFIX=${prefix} ${WINE_COMMON_ENV} WINELOADER=${WINE64_LOADER})
+  if(NOT EXISTS "${prefix}/system.reg")
+    set(step -i)
+  elseif(EXISTS "${WINE32_LOADER}" AND NOT EXISTS "${prefix}/drive_c/windows/syswow64/kernel32.dll")
+    set(step -u)
+    # Wine updates a prefix only when its stamp is older than Wine itself.
+    file(REMOVE "${prefix}/.update-timestamp")
+  else()
+    return()
+  endif()
+  message(STATUS "wineboot ${step}: ${prefix}")
+  # wineboot's complaint about syswow64\rundll32.exe is harmless.
+  execute_process(COMMAND ${env} ${WINE64_LOADER} wineboot ${step} TIMEOUT ${WINE_CALL_TIMEOUT}
+                  OUTPUT_QUIET ERROR_QUIET)
+  execute_process(COMMAND ${env} wineserver -w TIMEOUT ${WINE_CALL_TIMEOUT})
+  if(NOT EXISTS "${prefix}/system.reg")
+    message(FATAL_ERROR "wineboot made no prefix in ${prefix}")
+  endif()
+  if(EXISTS "${WINE32_LOADER}" AND NOT EXISTS "${prefix}/drive_c/windows/syswow64/kernel32.dll")
+    message(FATAL_ERROR "the prefix ${prefix} has no 32-bit side after wineboot ${step}")
+  endif()
+endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  varquel_make_wine_prefix("${WINE_PREFIX}")
+endif()

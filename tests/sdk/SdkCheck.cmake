@@ -1,0 +1,45 @@
+# cmake -DBUILD=<x64 build tree> -DSDK=<scratch folder> -DCXX64=<x64 g++> -DCXX32=<x86 g++> -P SdkCheck.cmake
+# Installs the SDK into a scratch folder, checks its layout, and builds the
+# early-bound C++ sample from nothing but that folder, for both bitnesses.
+file(REMOVE_RECURSE "${SDK}")
+execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${SDK}"
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed (${rc}):\n${out}")
+endif()
+
+foreach(file bin/x64/Varquel.dll bin/x86/Varquel.dll include/Varquel.h include/Varquel_i.c
+             include/com/Bstr.h tlb/x64/Varquel.tlb tlb/x86/Varquel.tlb
+             samples/VarquelClient.cpp samples/varquel.js samples/varquel.vbs samples/demo.js
+             docs/object-model.md)
+  if(NOT EXISTS "${SDK}/${file}")
+    message(FATAL_ERROR "the SDK has no ${file}")
+  endif()
+endforeach()
+# Each library is its own bitness's: the x64 one says SYS_WIN64 (3), the x86 one SYS_WIN32 (1).
+foreach(pair "x64;3" "x86;1")
+  list(GET pair 0 arch)
+  list(GET pair 1 syskind)
+  file(READ "${SDK}/tlb/${arch}/Varquel.tlb" header LIMIT 24 HEX)
+  # The SLTG/MSFT header: magic, version, GUID offset, LCID, LCID2, var flags (syskind in the low nibble).
+  string(SUBSTRING "${header}" 40 2 flags)
+  math(EXPR kind "0x${flags} & 0xF")
+  if(NOT kind EQUAL syskind)
+    message(FATAL_ERROR "tlb/${arch}/Varquel.tlb is for syskind ${kind}, not ${syskind}")
+  endif()
+endforeach()
+
+foreach(pair "x64;${CXX64}" "x86;${CXX32}")
+  list(GET pair 0 arch)
+  list(GET pair 1 cxx)
+  set(exe "${SDK}/VarquelClient-${arch}.exe")
+  execute_process(
+    COMMAND ${cxx} -std=c++20 -DUNICODE -D_UNICODE -I "${SDK}/include"
+            "${SDK}/samples/VarquelClient.cpp" "${SDK}/include/Varquel_i.c" -o "${exe}"
+            -static -lole32 -loleaut32 -luuid
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0 OR NOT EXISTS "${exe}")
+    message(FATAL_ERROR "the ${arch} sample does not build from the SDK alone (${rc}):\n${out}")
+  endif()
+endforeach()
+message(STATUS "SDK in ${SDK}: layout complete, the C++ sample builds for x64 and x86")
