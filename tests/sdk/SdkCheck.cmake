@@ -1,6 +1,7 @@
-# cmake -DBUILD=<x64 build tree> -DSDK=<scratch folder> -DCXX64=<x64 g++> -DCXX32=<x86 g++> -P SdkCheck.cmake
+# cmake -DBUILD=<x64 build tree> -DSDK=<scratch folder> -DCXX64=<x64 g++> -DCXX32=<x86 g++> -DWITH_X86=ON|OFF
+#       -P SdkCheck.cmake
 # Installs the SDK into a scratch folder, checks its layout, and builds the
-# early-bound C++ sample from nothing but that folder, for both bitnesses.
+# early-bound C++ sample from nothing but that folder, for each bitness built.
 file(REMOVE_RECURSE "${SDK}")
 execute_process(COMMAND ${CMAKE_COMMAND} --install "${BUILD}" --prefix "${SDK}"
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
@@ -8,18 +9,27 @@ if(NOT rc EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${rc}):\n${out}")
 endif()
 
-foreach(file bin/x64/Varquel.dll bin/x86/Varquel.dll include/Varquel.h include/Varquel_i.c
-             include/com/Bstr.h tlb/x64/Varquel.tlb tlb/x86/Varquel.tlb
-             samples/VarquelClient.cpp samples/varquel.js samples/varquel.vbs samples/demo.js
-             docs/object-model.md)
+set(arches x64)
+if(WITH_X86)
+  list(APPEND arches x86)
+endif()
+set(cxx_x64 ${CXX64})
+set(cxx_x86 ${CXX32})
+set(syskind_x64 3)  # SYS_WIN64
+set(syskind_x86 1)  # SYS_WIN32
+set(files include/Varquel.h include/Varquel_i.c include/com/Bstr.h
+          samples/VarquelClient.cpp samples/varquel.js samples/varquel.vbs samples/demo.js docs/object-model.md)
+foreach(arch ${arches})
+  list(APPEND files bin/${arch}/Varquel.dll tlb/${arch}/Varquel.tlb)
+endforeach()
+foreach(file ${files})
   if(NOT EXISTS "${SDK}/${file}")
     message(FATAL_ERROR "the SDK has no ${file}")
   endif()
 endforeach()
-# Each library is its own bitness's: the x64 one says SYS_WIN64 (3), the x86 one SYS_WIN32 (1).
-foreach(pair "x64;3" "x86;1")
-  list(GET pair 0 arch)
-  list(GET pair 1 syskind)
+# Each library is its own bitness's.
+foreach(arch ${arches})
+  set(syskind ${syskind_${arch}})
   file(READ "${SDK}/tlb/${arch}/Varquel.tlb" header LIMIT 24 HEX)
   # The SLTG/MSFT header: magic, version, GUID offset, LCID, LCID2, var flags (syskind in the low nibble).
   string(SUBSTRING "${header}" 40 2 flags)
@@ -29,9 +39,8 @@ foreach(pair "x64;3" "x86;1")
   endif()
 endforeach()
 
-foreach(pair "x64;${CXX64}" "x86;${CXX32}")
-  list(GET pair 0 arch)
-  list(GET pair 1 cxx)
+foreach(arch ${arches})
+  set(cxx ${cxx_${arch}})
   set(exe "${SDK}/VarquelClient-${arch}.exe")
   execute_process(
     COMMAND ${cxx} -std=c++20 -DUNICODE -D_UNICODE -I "${SDK}/include"
@@ -42,4 +51,4 @@ foreach(pair "x64;${CXX64}" "x86;${CXX32}")
     message(FATAL_ERROR "the ${arch} sample does not build from the SDK alone (${rc}):\n${out}")
   endif()
 endforeach()
-message(STATUS "SDK in ${SDK}: layout complete, the C++ sample builds for x64 and x86")
+message(STATUS "SDK in ${SDK}: layout complete, the C++ sample builds for ${arches}")
