@@ -19,11 +19,11 @@ add_dependencies(varquel_sdk_header varquel_idl)
 install(FILES $<TARGET_FILE:Varquel> DESTINATION bin/x64)
 if(VARQUEL_WITH_X86)
   install(FILES ${VARQUEL_X86_BIN}/Varquel.dll DESTINATION bin/x86)
-  endif()
+  install(FILES ${VARQUEL_X86_DIR}/generated/Varquel.tlb DESTINATION tlb/x86)
+endif()
 install(FILES ${SDK_INCLUDE_DIR}/Varquel.h ${GEN_DIR}/Varquel_i.c DESTINATION include)
 install(FILES ${CMAKE_SOURCE_DIR}/com/Bstr.h ${CMAKE_SOURCE_DIR}/com/ComError.h DESTINATION include/com)
 install(FILES ${GEN_DIR}/Varquel.tlb DESTINATION tlb/x64)
-install(FILES ${VARQUEL_X86_DIR}/generated/Varquel.tlb DESTINATION tlb/x86)
 install(FILES ${CMAKE_SOURCE_DIR}/samples/VarquelClient.cpp ${CMAKE_SOURCE_DIR}/samples/varquel.js
               ${CMAKE_SOURCE_DIR}/samples/varquel.vbs ${CMAKE_SOURCE_DIR}/samples/demo.js
         DESTINATION samples)

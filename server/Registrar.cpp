@@ -22,6 +22,9 @@ constexpr RegistryEntry kAppIdEntries[] = {
     {L"AppID\\Varquel.DLL", L"AppID", L"%APPID%", false},
 };
 
+// A class's server key: its presence says the class is registered.
+constexpr wchar_t kServerKey[] = L"CLSID\\%CLSID%\\%MODULETYPE%";
+
 constexpr RegistryEntry kClassEntries[] = {
     {L"%ProgID%", nullptr, L"%FriendlyName%", false},
     {L"%ProgID%\\CLSID", nullptr, L"%CLSID%", false},
@@ -32,8 +35,8 @@ constexpr RegistryEntry kClassEntries[] = {
     {L"CLSID\\%CLSID%\\ProgID", nullptr, L"%ProgID%", false},
     {L"CLSID\\%CLSID%\\VersionIndependentProgID", nullptr, L"%VersionIndependentProgID%", false},
     {L"CLSID\\%CLSID%\\Programmable", nullptr, nullptr, true},
-    {L"CLSID\\%CLSID%\\%MODULETYPE%", nullptr, L"%MODULE%", false},
-    {L"CLSID\\%CLSID%\\%MODULETYPE%", L"ThreadingModel", L"apartment", false},
+    {kServerKey, nullptr, L"%MODULE%", false},
+    {kServerKey, L"ThreadingModel", L"apartment", false},
     {L"CLSID\\%CLSID%", L"AppID", L"%APPID%", false},
     {L"CLSID\\%CLSID%\\TypeLib", nullptr, L"%MODULEGUID%", false},
 };
@@ -140,8 +143,8 @@ void RemoveEntries(std::span<const RegistryEntry> entries, const Parameters& par
     std::vector<std::wstring> removed;
     for (const RegistryEntry& entry : entries) {
         std::wstring key = RemovalKey(Expand(entry.key, parameters));
-        if (IsPerBitnessKey(key) != (which == Keys::PerBitness)) continue;
-        if (key.empty() || std::find(removed.begin(), removed.end(), key) != removed.end()) continue;
+        if (key.empty() || IsPerBitnessKey(key) != (which == Keys::PerBitness)) continue;
+        if (std::find(removed.begin(), removed.end(), key) != removed.end()) continue;
         DeleteTree(key);
         removed.push_back(std::move(key));
     }
@@ -262,7 +265,7 @@ HRESULT RegisterServer() noexcept {
 // (32-bit Windows), the flag is ignored and the answer is about this view.
 bool OtherBitnessRegistered(const Parameters& server) {
     for (const ClassEntry& entry : ClassTable()) {
-        const std::wstring key = Expand(L"CLSID\\%CLSID%\\%MODULETYPE%", ClassParameters(server, entry));
+        const std::wstring key = Expand(kServerKey, ClassParameters(server, entry));
         Wexmoor::CUniqueRegKey opened;
         if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE | kOtherBitnessView, opened.Put()) ==
             ERROR_SUCCESS)
