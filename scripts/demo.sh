@@ -40,12 +40,17 @@ step "Wine prefix $WINEPREFIX"
 [ -f "$WINEPREFIX/system.reg" ] || echo "Creating it (once, a few seconds)."
 make_wine_prefix || { echo "demo: could not create the Wine prefix." >&2; exit 2; }
 
+# Under load, Wine was seen once failing to start the first program in this
+# prefix ("ShellExecuteEx failed: Internal error") with nothing wrong in it;
+# so a failed registration is tried once more, after the server has stopped.
+register() { wine64 regsvr32 /s "$1" || { wineserver_wait; wine64 regsvr32 /s "$1"; }; }
+
 step "Registering Varquel.dll and, in this prefix only, the simulated machine"
-wine64 regsvr32 /s "$(winpath "$build/bin/Varquel.dll")"
+register "$(winpath "$build/bin/Varquel.dll")"
 echo "Varquel.dll registered (eight classes, type library)."
 # VarquelSim.dll becomes the prefix's SWbemLocator: every WMI client in this
 # prefix now talks to the machine described by VARQUEL_SIM_MACHINE.
-wine64 regsvr32 /s "$(winpath "$build/bin/VarquelSim.dll")"
+register "$(winpath "$build/bin/VarquelSim.dll")"
 echo "VarquelSim.dll registered as the WMI locator."
 
 machine="$build/demo-machine.json"
