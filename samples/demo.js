@@ -5,13 +5,16 @@
 //
 // 1. shows what Varquel finds: adapters, printers, proxy, shares;
 // 2. captures the configuration as the profile and stores it (at the office
-//    the network printer is the default, so the demo makes it so first);
+//    the network printer is the default and the office proxy is set, so the
+//    demo makes them so first);
 // 3. moves the machine to another network (the static adapters go to DHCP,
-//    another printer becomes the default);
+//    another printer becomes the default, the proxy is turned off);
 // 4. loads the stored profiles and switches to the profile with
 //    Varquel.ProfileSwitch: a preview of every setting, then a verified apply
-//    and its report;
-// 5. reads the machine again and checks it against the profile.
+//    and its report; the proxy, which is not part of a profile, is set again
+//    by the demo itself;
+// 5. reads the machine again and checks it against the profile and the
+//    office proxy.
 //
 // With --not-elevated it only switches, as a user without administrator
 // rights would, and prints what that user is told.
@@ -22,6 +25,9 @@
 // a simulated machine; on a real one it changes the real network settings.
 
 var profileName = WScript.Arguments.length > 0 ? WScript.Arguments(0) : "Office";
+// The office's proxy. Proxy settings are not part of a profile: a client
+// keeps them itself and applies them with Varquel.ProxyProperty.
+var officeProxy = { server: "proxy.example.com", port: "8080" };
 var notElevated = WScript.Arguments.length > 1 && WScript.Arguments(1) == "--not-elevated";
 
 // ---- Output ----
@@ -105,6 +111,35 @@ function printMachine(data) {
     say("  default printer  " + (data.printer ? data.printer : "(none)"));
 }
 
+// The current user's proxy, as Varquel.ProxyProperty reads it.
+function readProxy() {
+    var proxy = new ActiveXObject("Varquel.ProxyProperty");
+    proxy.GetCurrent();
+    return proxy;
+}
+
+function endpoint(server, port) { return port ? server + ":" + port : server; }
+
+function proxyText(p) {
+    if (!p.HTTPServer && !p.SecureServer && !p.FTPServer && !p.GopherServer && !p.SocksServer) return "(none)";
+    if (p.IsUseOneProxy) return endpoint(p.HTTPServer, p.HTTPPort) + " (every protocol)";
+    var pairs = [["HTTP", p.HTTPServer, p.HTTPPort], ["secure", p.SecureServer, p.SecurePort],
+                 ["FTP", p.FTPServer, p.FTPPort], ["Gopher", p.GopherServer, p.GopherPort],
+                 ["SOCKS", p.SocksServer, p.SocksPort]], items = [];
+    for (var i = 0; i < pairs.length; i++)
+        if (pairs[i][1]) items.push(pairs[i][0] + " " + endpoint(pairs[i][1], pairs[i][2]));
+    return items.join(", ");
+}
+
+// One proxy for every protocol; no server turns the manual proxy off.
+function setProxy(server, port) {
+    var proxy = new ActiveXObject("Varquel.ProxyProperty");
+    proxy.IsUseOneProxy = true;
+    proxy.HTTPServer = server;
+    proxy.HTTPPort = port;
+    proxy.Apply();
+}
+
 // ---- The steps ----
 
 function showWhatVarquelFinds() {
@@ -123,9 +158,7 @@ function showWhatVarquelFinds() {
     }
 
     say();
-    var proxy = new ActiveXObject("Varquel.ProxyProperty");
-    proxy.GetCurrent();
-    say("Proxy: " + (proxy.HTTPServer ? proxy.HTTPServer + ", port " + proxy.HTTPPort : "(none)"));
+    say("Proxy: " + proxyText(readProxy()));
 
     say();
     say("Shares:");
@@ -163,6 +196,10 @@ function useNetworkPrinter() {
 function captureAndSave() {
     heading(2, "Capture the current configuration as \"" + profileName + "\" and save it");
     useNetworkPrinter();
+    setProxy(officeProxy.server, officeProxy.port);
+    say("At the office the proxy is " + endpoint(officeProxy.server, officeProxy.port) + ": the demo sets it");
+    say("(ProxyProperty: IsUseOneProxy, HTTPServer, HTTPPort, Apply). Now: " + proxyText(readProxy()) + ".");
+    say();
     var profiles = new ActiveXObject("Varquel.NetProfilesList");
     profiles.Load();                             // Save rewrites the whole store: start from what is stored
     var profile = new ActiveXObject("Varquel.NetProfile");
@@ -195,7 +232,8 @@ function moveToAnotherNetwork(office) {
     say("  - every adapter that is static in \"" + profileName + "\" is put on DHCP (IsDHCP = true,");
     say("    Apply), with its DNS and WINS servers cleared (the new network's DHCP server");
     say("    would supply them);");
-    say("  - another printer becomes the default (PrintersProperty: Default, Apply).");
+    say("  - another printer becomes the default (PrintersProperty: Default, Apply);");
+    say("  - the proxy is turned off (ProxyProperty with no server, Apply).");
     say();
 
     var adapters = new ActiveXObject("Varquel.NetAdaptersList");
@@ -228,10 +266,15 @@ function moveToAnotherNetwork(office) {
         say("  default printer: now " + printers.GetDefault());
     }
 
+    setProxy("", "");
+    say("  proxy: now " + proxyText(readProxy()));
+
     say();
     say("The machine now:");
     var moved = readMachine();
     printMachine(moved);
+    moved.proxy = proxyText(readProxy());
+    say("  proxy            " + moved.proxy);
     return moved;
 }
 
@@ -279,6 +322,9 @@ function loadAndSwitch() {
     var report = profileSwitch.Apply(profile);
     say();
     say(report.Text);
+    say();
+    say("The proxy is not part of a profile: the demo sets the office proxy again itself.");
+    setProxy(officeProxy.server, officeProxy.port);
     return stored;
 }
 
@@ -347,6 +393,9 @@ function compare(stored, moved, now) {
         say("  default printer");
         line("DeviceID", moved.printer, now.printer, stored.printer);
     }
+    say("  proxy (set by the demo, not by the profile)");
+    line("server", moved.proxy, now.proxy, proxyText({ HTTPServer: officeProxy.server, HTTPPort: officeProxy.port,
+                                                       IsUseOneProxy: true }));
     return differences;
 }
 
@@ -360,11 +409,13 @@ try {
     var moved = moveToAnotherNetwork(office);
     var stored = loadAndSwitch();
     if (!stored) WScript.Quit(1);
-    var differences = compare(stored, moved, readMachine());
+    var now = readMachine();
+    now.proxy = proxyText(readProxy());
+    var differences = compare(stored, moved, now);
     say();
     if (differences == 0) {
         say("The machine is back as \"" + profileName + "\" says: static addresses, gateways, DNS and WINS");
-        say("servers and the default printer restored.");
+        say("servers and the default printer restored, and the office proxy set again.");
         WScript.Quit(0);
     }
     say(differences + " setting(s) differ from \"" + profileName + "\".");

@@ -3,7 +3,8 @@
 # set up and build, register Varquel.dll and the simulated machine
 # (VarquelSim.dll) in build/demo-prefix, then run samples/demo.js, which lists
 # the machine, captures it as the profile "Office", moves the machine to
-# another network, loads and applies "Office", and compares. Exit status 0
+# another network, loads and applies "Office", sets the office proxy again
+# (the current user's, as the machine has no Win32_Proxy), and compares. Exit status 0
 # only if the machine ends as the profile says.
 #
 # VARQUEL_BUILD_DIR   build tree to use (default build, set up by scripts/build.sh;
@@ -30,6 +31,9 @@ done
 # Wine: the demo's own prefix only, quiet, no Mono or Gecko installer.
 export WINEPREFIX="$build/demo-prefix"
 source scripts/wine.sh
+# Wine's WinINet reports http_proxy from the environment as the user's proxy
+# whenever the prefix's own is off; the demo shows the prefix's own.
+unset http_proxy
 
 step() { printf '\n### %s\n' "$*"; }
 # The Windows path of a Unix path (drive Z: is the Unix root). Wine's cscript
@@ -67,14 +71,20 @@ wineserver_wait   # the registry reaches disk, and the machine file is final
 step "Checking the simulated machine's file on its own"
 # The static adapters must be back as they were captured (addresses, masks,
 # gateways, DNS order, WINS servers), DHCP adapters on DHCP, and the default
-# printer the one stored in the profile.
-stored_printer=$(wine64 reg query 'HKCU\Software\Ostrel2\Quoran\Profiles\Office\Printers' /v Default 2>/dev/null |
-                 tr -d '\r' | sed -n 's/^ *Default *REG_SZ *//p')
+# printer the one stored in the profile. The machine has no Win32_Proxy, so the
+# proxy is the prefix's own Internet Settings: the office proxy, turned on.
+reg_value() {
+  wine64 reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+stored_printer=$(reg_value 'HKCU\Software\Ostrel2\Quoran\Profiles\Office\Printers' Default)
+internet='HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings'
+proxy_enable=$(reg_value "$internet" ProxyEnable)
+proxy_server=$(reg_value "$internet" ProxyServer)
 check=0
-python3 - "$source_dir/docs/example-machine.json" "$machine" "$stored_printer" <<'EOF' || check=$?
+python3 - "$source_dir/docs/example-machine.json" "$machine" "$stored_printer" "$proxy_enable" "$proxy_server" <<'EOF' || check=$?
 import json, sys
 original, final = (json.load(open(p, encoding="utf-8")) for p in sys.argv[1:3])
-stored_printer = sys.argv[3]
+stored_printer, proxy_enable, proxy_server = sys.argv[3:6]
 keys = ["IPAddress", "IPSubnet", "DefaultIPGateway", "DNSServerSearchOrder", "WINSPrimaryServer", "WINSSecondaryServer"]
 bad = 0
 def report(ok, text):
@@ -98,6 +108,8 @@ for adapter in original.get("Win32_NetworkAdapter", []):
 defaults = [p.get("DeviceID") for p in final.get("Win32_Printer", []) if p.get("Default") is True]
 report(bool(stored_printer) and defaults == [stored_printer],
        f"default printer {defaults[0] if defaults else '(none)'} (profile: {stored_printer or '(none)'})")
+report(proxy_enable == "0x1" and proxy_server == "proxy.example.com:8080",
+       f"proxy {proxy_server or '(none)'}, {'on' if proxy_enable == '0x1' else 'off'} (Internet Settings)")
 sys.exit(1 if bad else 0)
 EOF
 

@@ -1,4 +1,6 @@
 #include "settings/ProxyProperty.h"
+#include <wininet.h>
+#include "settings/UserProxy.h"
 #include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
 #include "wmi/WmiQuery.h"
@@ -17,15 +19,26 @@ constexpr InterfaceEntry kInterfaces[] = {
 };
 
 constexpr wchar_t kProxyQuery[] = L"SELECT * FROM Win32_Proxy";
+
+std::wstring Text(const CBstr& text) { return text.IsNull() ? std::wstring() : std::wstring(text.Get(), text.Length()); }
 } // namespace
+
+const CProxyProperty::ProxyPair CProxyProperty::kPairs[kProxyProtocols] = {
+    {&CProxyProperty::m_httpServer, &CProxyProperty::m_httpPort},
+    {&CProxyProperty::m_secureServer, &CProxyProperty::m_securePort},
+    {&CProxyProperty::m_ftpServer, &CProxyProperty::m_ftpPort},
+    {&CProxyProperty::m_gopherServer, &CProxyProperty::m_gopherPort},
+    {&CProxyProperty::m_socksServer, &CProxyProperty::m_socksPort},
+};
 
 std::span<const InterfaceEntry> CProxyProperty::Interfaces() const noexcept { return kInterfaces; }
 
 HRESULT CProxyProperty::FinalConstruct() {
     // Every text starts empty, not null.
-    for (CBstr* field : {&m_httpServer, &m_httpPort, &m_secureServer, &m_securePort, &m_ftpServer, &m_ftpPort,
-                         &m_gopherServer, &m_gopherPort, &m_socksServer, &m_socksPort})
-        *field = CBstr::Empty();
+    for (const ProxyPair& pair : kPairs) {
+        this->*pair.server = CBstr::Empty();
+        this->*pair.port = CBstr::Empty();
+    }
     return S_OK;
 }
 
@@ -34,7 +47,7 @@ STDMETHODIMP CProxyProperty::GetCurrent() {
     return ComBoundary([&] {
         CWmiQuery query(kProxyQuery);
         ComPtr<ISWbemObject> proxy = query.Next();
-        if (!proxy) return S_OK;
+        if (!proxy) return query.ClassMissing() ? GetCurrentUserProxy() : S_OK;
         CWmiPropertySet properties(proxy.Get());
         CBstr server = properties.GetString(L"ProxyServer");
         CBstr port = properties.GetString(L"ProxyPortNumber");
@@ -51,13 +64,63 @@ STDMETHODIMP CProxyProperty::Apply() {
     return ComBoundary([&] {
         CWmiQuery query(kProxyQuery);
         ComPtr<ISWbemObject> proxy = query.Next();
-        if (!proxy) return S_OK;
+        if (!proxy) return query.ClassMissing() ? ApplyUserProxy() : S_OK;
         CWmiMethodCall call(proxy.Get(), L"SetProxySetting");
         call.SetParameter(L"ProxyServer", m_httpServer.Get());
         call.SetParameter(L"ProxyPortNumber", m_httpPort.Get());
         call.Execute();  // the machine's answer is not reported to the client
         return S_OK;
     });
+}
+
+// With the manual proxy off, every text is empty; IsUseOneProxy tells the
+// list's form only when there is a list.
+HRESULT CProxyProperty::GetCurrentUserProxy() {
+    const std::optional<UserProxySetting> setting = ReadUserProxy(InternetOptions());
+    if (!setting) return S_OK;
+    const bool manual = (setting->flags & PROXY_TYPE_PROXY) != 0;
+    const ProxyServerList list = manual ? ParseProxyServerList(setting->servers) : ProxyServerList{};
+    // Every text is copied before any field changes, so running out of
+    // memory leaves the object as it was.
+    CBstr texts[kProxyProtocols][2];
+    for (size_t i = 0; i < kProxyProtocols; ++i) {
+        const ProxyEndpoint& endpoint = list.endpoints[i];
+        texts[i][0] = CBstr(endpoint.server.data(), static_cast<UINT>(endpoint.server.size()));
+        texts[i][1] = CBstr(endpoint.port.data(), static_cast<UINT>(endpoint.port.size()));
+    }
+    for (size_t i = 0; i < kProxyProtocols; ++i) {
+        this->*kPairs[i].server = std::move(texts[i][0]);
+        this->*kPairs[i].port = std::move(texts[i][1]);
+    }
+    if (manual) m_isUseOneProxy = list.oneProxy ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+// A text that would change the list's meaning is refused before anything is
+// read or set. The flags' other bits (auto-detection, the setup script) are
+// written back as read.
+HRESULT CProxyProperty::ApplyUserProxy() {
+    const bool oneProxy = m_isUseOneProxy != VARIANT_FALSE;
+    ProxyEndpoints sent;
+    bool anyServer = false;
+    for (size_t i = 0; i < (oneProxy ? 1 : kProxyProtocols); ++i) {
+        std::wstring server = Text(this->*kPairs[i].server);
+        if (server.empty()) continue;
+        std::wstring port = Text(this->*kPairs[i].port);
+        if (!IsListableServer(server) || !IsListablePort(port)) return E_INVALIDARG;
+        sent[i] = {std::move(server), std::move(port)};
+        anyServer = true;
+    }
+    const std::optional<UserProxySetting> current = ReadUserProxy(InternetOptions());
+    if (!current) return S_OK;
+    if (!anyServer) {
+        // Off: the stored server list stays for the user to turn back on.
+        WriteUserProxy(InternetOptions(), current->flags & ~DWORD{PROXY_TYPE_PROXY}, nullptr);
+        return S_OK;
+    }
+    const std::wstring servers = oneProxy ? FormatOneProxy(sent[0]) : FormatProxyList(sent);
+    WriteUserProxy(InternetOptions(), current->flags | PROXY_TYPE_PROXY, &servers);
+    return S_OK;
 }
 
 STDMETHODIMP CProxyProperty::get_HTTPServer(BSTR *pVal) { return CopyStringOut(m_httpServer.Get(), pVal); }

@@ -3,6 +3,7 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
+#include "settings/ProxyServerList.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -49,7 +50,19 @@ protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
 
 private:
-    // Only the HTTP pair is exchanged with the machine; the other texts and
+    // Where Win32_Proxy is gone (every Windows since Vista), the object works
+    // on the current user's proxy instead.
+    HRESULT GetCurrentUserProxy();
+    HRESULT ApplyUserProxy();
+
+    // One protocol's server and port, in the protocols' order.
+    struct ProxyPair {
+        CBstr CProxyProperty::*server;
+        CBstr CProxyProperty::*port;
+    };
+    static const ProxyPair kPairs[kProxyProtocols];
+
+    // Win32_Proxy exchanges only the HTTP pair; there, the other texts and
     // IsUseOneProxy are kept for the client.
     CBstr m_httpServer;
     CBstr m_httpPort;

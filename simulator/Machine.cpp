@@ -32,6 +32,8 @@ constexpr long kDuplicateShare = 22;
 
 // The machine-wide setting for a caller without administrator rights.
 const char* const kNotElevated = "_notElevated";
+// Classes this Windows does not have (Win32_Proxy since Vista).
+const char* const kAbsentClasses = "_absentClasses";
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -245,6 +247,9 @@ std::shared_ptr<CMachine> CMachine::FromJson(const std::string& text) {
     std::shared_ptr<CMachine> machine(new CMachine);
     for (const auto& [key, value] : document.items()) {
         if (IsFlag(key)) {
+            if (key == kAbsentClasses &&
+                (!value.is_array() || !std::all_of(value.begin(), value.end(), [](const Json& v) { return v.is_string(); })))
+                throw std::invalid_argument(key + ": an array of class names");
             machine->m_annotations[key] = value;
             continue;
         }
@@ -261,6 +266,8 @@ std::shared_ptr<CMachine> CMachine::FromJson(const std::string& text) {
         }
         machine->m_classes.push_back(std::move(list));
     }
+    for (const CClassList& list : machine->m_classes)
+        if (machine->Absent(list.name)) throw std::invalid_argument(list.name + ": described and absent");
     return machine;
 }
 
@@ -372,8 +379,16 @@ Json* CMachine::Record(const std::string& className, long id) {
     return nullptr;
 }
 
+bool CMachine::Absent(const std::string& name) const {
+    auto absent = m_annotations.find(kAbsentClasses);
+    if (absent == m_annotations.end()) return false;
+    return std::any_of(absent->begin(), absent->end(),
+                       [&](const Json& v) { return EqualsNoCase(v.get_ref<const std::string&>(), name); });
+}
+
 std::optional<std::string> CMachine::FindClass(const std::string& name) const {
     std::lock_guard lock(m_mutex);
+    if (Absent(name)) return std::nullopt;
     if (const CClassList* list = FindList(name)) return list->name;
     for (const char* known : kKnownClasses)
         if (EqualsNoCase(known, name)) return std::string(known);

@@ -84,7 +84,8 @@ public:
     void ObjectCreated() noexcept { ++m_liveObjects; }
     void ObjectDestroyed() noexcept { --m_liveObjects; }
 
-    // A class the machine knows, with its canonical name.
+    // A class the machine knows, with its canonical name; none for a class
+    // it lacks, the known ones it names as absent included.
     std::optional<std::string> FindClass(const std::string& name) const;
 
     // An instance as a query or an associators request yields it.
@@ -125,6 +126,8 @@ private:
     long RunConfigurationMethod(Json& configuration, const std::string& method, const Parameters& in);
     long RunShareMethod(long id, const std::string& method, const Parameters& in);
     bool NotElevated() const;
+    // A class the description names as absent ("_absentClasses").
+    bool Absent(const std::string& name) const;
     void Changed();
 
     mutable std::recursive_mutex m_mutex;

@@ -39,14 +39,14 @@ CWmiQuery::CWmiQuery(const wchar_t* wql) noexcept {
     CBstr query, language;
     if (!CBstr::TryCopy(wql, query) || !CBstr::TryCopy(L"WQL", language)) return;
     ComPtr<ISWbemObjectSet> set;
-    HRESULT hr = services->ExecQuery(query.Get(), language.Get(), 0, nullptr, set.GetAddressOf());
+    m_failure = services->ExecQuery(query.Get(), language.Get(), 0, nullptr, set.GetAddressOf());
     services.Reset();
-    if (FAILED(hr) || !set) return;
+    if (FAILED(m_failure) || !set) return;
 
     ComPtr<IUnknown> newEnum;
-    hr = set->get__NewEnum(newEnum.GetAddressOf());
+    m_failure = set->get__NewEnum(newEnum.GetAddressOf());
     set.Reset();
-    if (FAILED(hr) || !newEnum) return;
+    if (FAILED(m_failure) || !newEnum) return;
 
     newEnum.As(&m_enum);
 }
@@ -55,7 +55,9 @@ ComPtr<ISWbemObject> CWmiQuery::Next() noexcept {
     if (!m_enum) return nullptr;
     CVariant element;
     ULONG fetched = 0;
-    if (m_enum->Next(1, element.Get(), &fetched) != S_OK) return nullptr;
+    const HRESULT hr = m_enum->Next(1, element.Get(), &fetched);
+    if (FAILED(hr)) m_failure = hr;
+    if (hr != S_OK) return nullptr;
     if (element.Type() != VT_DISPATCH || !V_DISPATCH(element.Get())) return nullptr;
     ComPtr<ISWbemObject> object;
     if (FAILED(V_DISPATCH(element.Get())

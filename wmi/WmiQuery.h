@@ -1,12 +1,14 @@
 #pragma once
 #include <windows.h>
+#include <wbemcli.h>
 #include <wbemdisp.h>
 #include <wrl/client.h>
 
 namespace Varquel {
 
 // The result of one WQL query over a connection of its own. Any failure while
-// opening makes an empty result: callers cannot tell it from no instances.
+// opening makes an empty result; of the failures, only a class the machine
+// does not have can be told apart (ClassMissing).
 class CWmiQuery {
 public:
     explicit CWmiQuery(const wchar_t* wql) noexcept;
@@ -17,8 +19,13 @@ public:
     // enumeration error and at the first element that is not an object.
     Microsoft::WRL::ComPtr<ISWbemObject> Next() noexcept;
 
+    // The query or its enumeration failed with WBEM_E_INVALID_CLASS: the
+    // queried class does not exist on this machine.
+    bool ClassMissing() const noexcept { return m_failure == static_cast<HRESULT>(WBEM_E_INVALID_CLASS); }
+
 private:
     Microsoft::WRL::ComPtr<IEnumVARIANT> m_enum;
+    HRESULT m_failure = S_OK;
 };
 
 // A fresh connection to ROOT\CIMV2 on the local machine; null on failure.

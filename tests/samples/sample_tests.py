@@ -6,7 +6,8 @@
 js, vbs and cpp run one sample client command by command in BUILD/samples-prefix;
 demo runs scripts/demo.sh (which uses BUILD/demo-prefix) and samples/demo.js. Each
 checks the simulated machine's JSON file afterwards: static addresses and masks,
-gateways, DNS order, WINS servers and the default printer.
+gateways, DNS order, WINS servers and the default printer; and the prefix's
+Internet Settings for the proxy.
 """
 import argparse
 import copy
@@ -20,6 +21,7 @@ import time
 
 SOURCE_DIR = None  # set by main
 STORE = r"HKCU\Software\Ostrel2\Quoran\Profiles"
+INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 RESTORED_KEYS = ["IPAddress", "IPSubnet", "DefaultIPGateway", "DNSServerSearchOrder",
                  "WINSPrimaryServer", "WINSSecondaryServer"]
 
@@ -69,6 +71,8 @@ class Wine:
         self.prefix = prefix
         self.env = dict(os.environ, WINEPREFIX=prefix, WINEARCH="win64", WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree,mshtml=", WINELOADER=Wine.loader)
+        # Wine's WinINet would report it as the user's proxy whenever the prefix's own is off.
+        self.env.pop("http_proxy", None)
         self.env.update(extra_env or {})
 
     def run(self, args, timeout=180):
@@ -285,15 +289,18 @@ def sample_test(client, source, build):
     checks.check('Switch to "Office": succeeded.' in out, "switch: succeeded", out)
     check_restored(checks, office, machine_path, "after switch")
 
-    # Proxy: read, set, read back from the machine file.
+    # Proxy: the Windows 11 machine has no Win32_Proxy, so the proxy is the
+    # current user's, in the prefix's Internet Settings. From none: set, read back.
+    for value in ("ProxyEnable", "ProxyServer"):
+        wine.run(["reg", "delete", INTERNET_SETTINGS, "/v", value, "/f"])
     out = run("proxy")
-    proxy = office["Win32_Proxy"][0]
-    checks.check(f"proxy {proxy['ProxyServer']}  port {proxy['ProxyPortNumber']}" in out, "proxy read")
+    checks.check("proxy (none)  port (none)" in out, "proxy read: none")
     out = run("proxy", "proxy2.example.org", "3128")
     checks.check("proxy proxy2.example.org  port 3128" in out, "proxy set and read back")
-    now = load(machine_path)["Win32_Proxy"][0]
-    checks.check(now.get("ProxyServer") == "proxy2.example.org" and now.get("ProxyPortNumber") == "3128",
-                 "the machine's proxy changed", now)
+    code, stored = wine.run(["reg", "query", INTERNET_SETTINGS])
+    values = {line.split()[0]: line.split()[-1] for line in stored.splitlines() if "REG_" in line}
+    checks.check(values.get("ProxyEnable") == "0x1" and values.get("ProxyServer") == "proxy2.example.org:3128",
+                 "the user's proxy is on and set", stored)
 
     out = run("shares")
     for share in office["Win32_Share"]:
@@ -338,6 +345,8 @@ def demo_test(source, build):
         stored = ['Replaced "Office"'] if run == 2 else ['Stored "Office"', 'Replaced "Office"']
         checks.check(any(s in out for s in stored), f"demo run {run} stores Office")
         checks.check("after the move" in out and "(from DHCP)" in out, f"demo run {run} shows before and after")
+        checks.check("proxy: now (none)" in out and "proxy proxy.example.com:8080, on (Internet Settings)" in out,
+                     f"demo run {run} turns the proxy off and sets it again")
         checks.check("Preview (ProfileSwitch.Preview" in out and 'Switch to "Office": succeeded.' in out,
                      f"demo run {run} previews and switches")
         checks.check("Administrator rights are needed" in out and "no adapter changed without administrator rights" in out,

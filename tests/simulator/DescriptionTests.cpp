@@ -66,6 +66,9 @@ TEST(Description, MalformedDescriptionsAreRefused) {
              R"({"Win32_NetworkAdapter": [{"_configuration": {"_dhcpLease": []}}]})",
              R"({"Win32_Share": [{"_undeletable": 1}]})",
              R"({"Win32_Share": [], "win32_share": []})",
+             R"({"_absentClasses": "Win32_Proxy"})",
+             R"({"_absentClasses": [1]})",
+             R"({"_absentClasses": ["Win32_Proxy"], "win32_proxy": []})",
          })
         EXPECT_ANY_THROW(CMachine::FromJson(text)) << text;
 }

@@ -92,6 +92,18 @@ TEST_F(Queries, AnUnknownClassIsInvalid) {
     EXPECT_FALSE(set);
 }
 
+// Windows since Vista has no Win32_Proxy: the class is gone, not empty.
+TEST_F(Queries, AClassTheDescriptionNamesAbsentDoesNotExist) {
+    Install(R"({"_absentClasses": ["win32_PROXY"]})");
+    ComPtr<ISWbemObjectSet> set;
+    EXPECT_EQ(kInvalidClass, Query(L"SELECT * FROM Win32_Proxy", set));
+    EXPECT_FALSE(set);
+    CBstr path(L"Win32_Proxy");
+    ComPtr<ISWbemObject> proxy;
+    EXPECT_EQ(kNotFound, Connect()->Get(path.Get(), 0, nullptr, proxy.GetAddressOf()));
+    EXPECT_EQ(S_OK, Query(L"SELECT * FROM Win32_Share", set));
+}
+
 // Objects are snapshots: what a held object reads does not follow the machine.
 TEST_F(Queries, ObjectsAreSnapshotsOfTheirInstance) {
     ComPtr<ISWbemObject> second = Object(L"SELECT * FROM Win32_Printer", 1);

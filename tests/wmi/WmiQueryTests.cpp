@@ -54,6 +54,18 @@ TEST_F(WmiQuery, AFailedQueryIsAnEmptyResult) {
     EXPECT_TRUE(Walk(L"SELECT * FROM Win32_Service").empty());
 }
 
+// Only a class the machine lacks is told apart from the other failures.
+TEST_F(WmiQuery, OnlyAMissingClassIsToldApart) {
+    Install(R"({"_absentClasses": ["Win32_Proxy"], "Win32_Share": []})");
+    EXPECT_TRUE(CWmiQuery(L"SELECT * FROM Win32_Proxy").ClassMissing());
+    for (const wchar_t* wql : {L"SELECT * FROM Win32_Share", L"SELECT * FROM Win32_Share WHERE Name = 'it's'"})
+        EXPECT_FALSE(CWmiQuery(wql).ClassMissing()) << wql;
+    Machine().FailAtCall(Machine().CallCount() + 3);  // the locator, ConnectServer, then ExecQuery
+    EXPECT_FALSE(CWmiQuery(L"SELECT * FROM Win32_Proxy").ClassMissing());
+    Machine().FailConnect(static_cast<HRESULT>(WBEM_E_INVALID_CLASS));
+    EXPECT_FALSE(CWmiQuery(L"SELECT * FROM Win32_Proxy").ClassMissing());
+}
+
 TEST_F(WmiQuery, NextStopsAtAnElementThatIsNotAnObject) {
     Install(R"({"Win32_Share": [{"Name": "one"}, {"Name": "two", "_notAnObject": true}, {"Name": "three"}]})");
     EXPECT_EQ((std::vector<std::string>{"one"}), Walk(L"SELECT * FROM Win32_Share"));
