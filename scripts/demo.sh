@@ -4,8 +4,8 @@
 # (VarquelSim.dll) in build/demo-prefix, then run samples/demo.js, which lists
 # the machine, captures it as the profile "Office", moves the machine to
 # another network, loads and applies "Office", sets the office proxy again
-# (the current user's, as the machine has no Win32_Proxy), and compares. Exit status 0
-# only if the machine ends as the profile says.
+# (the current user's, as the machine has no Win32_Proxy), and compares.
+# Exit status 0 only if the machine ends as the profile says.
 #
 # VARQUEL_BUILD_DIR   build tree to use (default build, set up by scripts/build.sh;
 #                     another tree is built with cmake --build, targets only)

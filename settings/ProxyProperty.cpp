@@ -111,15 +111,16 @@ HRESULT CProxyProperty::ApplyUserProxy() {
         sent[i] = {std::move(server), std::move(port)};
         anyServer = true;
     }
-    const std::optional<UserProxySetting> current = ReadUserProxy(InternetOptions());
+    IInternetOptions& options = InternetOptions();
+    const std::optional<UserProxySetting> current = ReadUserProxy(options);
     if (!current) return S_OK;
     if (!anyServer) {
         // Off: the stored server list stays for the user to turn back on.
-        WriteUserProxy(InternetOptions(), current->flags & ~DWORD{PROXY_TYPE_PROXY}, nullptr);
+        WriteUserProxy(options, current->flags & ~DWORD{PROXY_TYPE_PROXY}, nullptr);
         return S_OK;
     }
     const std::wstring servers = oneProxy ? FormatOneProxy(sent[0]) : FormatProxyList(sent);
-    WriteUserProxy(InternetOptions(), current->flags | PROXY_TYPE_PROXY, &servers);
+    WriteUserProxy(options, current->flags | PROXY_TYPE_PROXY, &servers);
     return S_OK;
 }
 

@@ -1,4 +1,5 @@
 #include "settings/ProxyServerList.h"
+#include <windows.h>
 #include <cwctype>
 #include <vector>
 
@@ -13,10 +14,8 @@ constexpr std::size_t kSocks = 4;
 bool IsSeparator(wchar_t c) noexcept { return c == L';' || std::iswspace(c); }
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) noexcept {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-    return true;
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
 }
 
 // "host:port", "host", or "[v6]:port"; the port follows the last colon
@@ -30,10 +29,6 @@ ProxyEndpoint SplitEndpoint(std::wstring_view text) {
     const std::size_t colon = text.rfind(L':');
     if (colon == std::wstring_view::npos || colon < hostEnd) return {std::wstring(text), {}};
     return {std::wstring(text.substr(0, colon)), std::wstring(text.substr(colon + 1))};
-}
-
-std::wstring Joined(const ProxyEndpoint& endpoint) {
-    return endpoint.port.empty() ? endpoint.server : endpoint.server + L":" + endpoint.port;
 }
 
 } // namespace
@@ -51,9 +46,7 @@ ProxyServerList ParseProxyServerList(std::wstring_view list) {
         i = end;
     }
     ProxyServerList parsed;
-    bool perProtocol = false;
-    for (std::wstring_view entry : entries) perProtocol = perProtocol || entry.find(L'=') != std::wstring_view::npos;
-    if (!perProtocol) {
+    if (list.find(L'=') == std::wstring_view::npos) {
         if (entries.empty()) return parsed;
         parsed.oneProxy = true;
         const ProxyEndpoint endpoint = SplitEndpoint(entries.front());
@@ -74,7 +67,9 @@ ProxyServerList ParseProxyServerList(std::wstring_view list) {
     return parsed;
 }
 
-std::wstring FormatOneProxy(const ProxyEndpoint& endpoint) { return Joined(endpoint); }
+std::wstring FormatOneProxy(const ProxyEndpoint& endpoint) {
+    return endpoint.port.empty() ? endpoint.server : endpoint.server + L":" + endpoint.port;
+}
 
 std::wstring FormatProxyList(const ProxyEndpoints& endpoints) {
     std::wstring list;
@@ -83,7 +78,7 @@ std::wstring FormatProxyList(const ProxyEndpoints& endpoints) {
         if (!list.empty()) list += L';';
         list += kSchemes[i];
         list += L'=';
-        list += Joined(endpoints[i]);
+        list += FormatOneProxy(endpoints[i]);
     }
     return list;
 }

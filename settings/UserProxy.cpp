@@ -46,7 +46,7 @@ std::optional<UserProxySetting> ReadUserProxy(IInternetOptions& options) {
     return std::nullopt;
 }
 
-bool WriteUserProxy(IInternetOptions& options, DWORD flags, const std::wstring* servers) {
+void WriteUserProxy(IInternetOptions& options, DWORD flags, const std::wstring* servers) {
     std::wstring text = servers ? *servers : std::wstring();
     INTERNET_PER_CONN_OPTIONW items[2] = {};
     items[0].dwOption = INTERNET_PER_CONN_FLAGS;
@@ -54,12 +54,11 @@ bool WriteUserProxy(IInternetOptions& options, DWORD flags, const std::wstring* 
     items[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
     items[1].Value.pszValue = text.data();
     INTERNET_PER_CONN_OPTION_LISTW list = LanOptions(items, servers ? 2 : 1);
-    if (!options.Set(INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list)) return false;
+    if (!options.Set(INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list)) return;
     // The notices' own answers say nothing about the setting, which is made
     // (Wine answers FALSE to the refresh).
     options.Set(INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
     options.Set(INTERNET_OPTION_REFRESH, nullptr, 0);
-    return true;
 }
 
 } // namespace Varquel

@@ -18,7 +18,8 @@ std::optional<UserProxySetting> ReadUserProxy(IInternetOptions& options);
 
 // Sets the flags, and the server list when one is given (no other option is
 // sent, so auto-detection, the setup script and the bypass list stay), then
-// tells running programs. False when WinINet refused the setting.
-bool WriteUserProxy(IInternetOptions& options, DWORD flags, const std::wstring* servers);
+// tells running programs. A setting WinINet refuses is not made, and nobody
+// is told.
+void WriteUserProxy(IInternetOptions& options, DWORD flags, const std::wstring* servers);
 
 } // namespace Varquel

@@ -81,10 +81,13 @@ public:
 private:
     INTERNET_PER_CONN_OPTION_LISTW* List(DWORD option, void* buffer, DWORD length) {
         auto* list = static_cast<INTERNET_PER_CONN_OPTION_LISTW*>(buffer);
-        if (option != INTERNET_OPTION_PER_CONNECTION_OPTION) return Reject("option " + std::to_string(option)), nullptr;
-        if (!list || length < sizeof *list || list->dwSize != sizeof *list) return Reject("a malformed list"), nullptr;
-        if (list->pszConnection) return Reject("a connection other than the LAN"), nullptr;
-        return list;
+        const char* wrong = option != INTERNET_OPTION_PER_CONNECTION_OPTION                  ? "another option"
+                            : !list || length < sizeof *list || list->dwSize != sizeof *list ? "a malformed list"
+                            : list->pszConnection                                            ? "another connection"
+                                                                                             : nullptr;
+        if (!wrong) return list;
+        Reject(wrong);
+        return nullptr;
     }
     static const char* Name(DWORD option) {
         switch (option) {
