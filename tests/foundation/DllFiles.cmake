@@ -2,7 +2,7 @@
 # Both DLLs import system DLLs only, and export the same entry points under
 # the same ordinals.
 cmake_minimum_required(VERSION 3.20)
-set(SYSTEM_DLLS advapi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll wininet.dll)
+set(SYSTEM_DLLS advapi32.dll kernel32.dll msvcrt.dll ole32.dll oleaut32.dll user32.dll)
 
 function(read_dll dll imports exports)
   execute_process(COMMAND ${OBJDUMP} -p "${dll}" RESULT_VARIABLE rc OUTPUT_VARIABLE text)

@@ -10,8 +10,9 @@ include(${CMAKE_CURRENT_LIST_DIR}/../support/WinePrefix.cmake)
 keep_prefix_state()
 wine_run(rc out regsvr32 /s "${DLL}")
 if(NOT rc EQUAL 0)
+  message(SEND_ERROR "regsvr32 /s ${DLL} failed (${rc}): ${out}")
   restore_prefix_state("${DLL}")
-  message(FATAL_ERROR "regsvr32 /s ${DLL} failed (${rc}): ${out}")
+  return()
 endif()
 
 # Output goes through files: Wine's background processes inherit pipes and

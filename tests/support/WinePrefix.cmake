@@ -26,8 +26,10 @@ set(VARQUEL_STORE_KEY "HKCU\\Software\\Ostrel2")
 
 # Output goes through files: Wine's background processes inherit pipes and
 # would hold execute_process until they exit.
+# Each call has files of its own, as tests without a common lock run at once.
 function(wine_run result output)
-  set(file "${WINE_PREFIX}/wine-run.out")
+  string(RANDOM LENGTH 12 tag)
+  set(file "${WINE_PREFIX}/wine-run-${tag}.out")
   execute_process(COMMAND ${WINE_LOADER} ${ARGN} RESULT_VARIABLE rc OUTPUT_FILE "${file}" ERROR_FILE "${file}.err"
                   TIMEOUT ${WINE_CALL_TIMEOUT})
   file(READ "${file}" out)
@@ -69,6 +71,9 @@ endfunction()
 function(restore_prefix_state dll)
   if(NOT VARQUEL_WAS_REGISTERED)
     wine_run(rc text regsvr32 /u /s "${dll}")
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "regsvr32 /u /s ${dll} failed (${rc}): ${text}")
+    endif()
   endif()
   wine_run(rc text reg delete "${VARQUEL_STORE_KEY}" /f)
   set(kept "${WINE_PREFIX}/kept-store.reg")
