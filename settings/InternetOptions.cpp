@@ -19,47 +19,35 @@ class CWinInetOptions final : public IInternetOptions {
 public:
     BOOL Query(DWORD option, void* buffer, DWORD* length) noexcept override {
         const Entries& entries = Resolved();
-        if (!entries.query) return Refuse(entries.error);
-        return entries.query(nullptr, option, buffer, length);
+        return entries.query ? entries.query(nullptr, option, buffer, length) : Unavailable();
     }
     BOOL Set(DWORD option, void* buffer, DWORD length) noexcept override {
         const Entries& entries = Resolved();
-        if (!entries.set) return Refuse(entries.error);
-        return entries.set(nullptr, option, buffer, length);
+        return entries.set ? entries.set(nullptr, option, buffer, length) : Unavailable();
     }
 
 private:
-    using QueryOption = decltype(&InternetQueryOptionW);
-    using SetOption = decltype(&InternetSetOptionW);
+    // Both, or neither when WinINet or either function is missing.
     struct Entries {
-        QueryOption query = nullptr;
-        SetOption set = nullptr;
-        DWORD error = ERROR_SUCCESS;
+        decltype(&InternetQueryOptionW) query = nullptr;
+        decltype(&InternetSetOptionW) set = nullptr;
     };
 
     static const Entries& Resolved() noexcept {
         static const Entries entries = [] {
             Entries found;
-            const HMODULE module = LoadLibraryExW(L"wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-            if (module) {
-                found.query = reinterpret_cast<QueryOption>(
-                    reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetQueryOptionW")));
-                found.set = reinterpret_cast<SetOption>(
-                    reinterpret_cast<void (*)()>(GetProcAddress(module, "InternetSetOptionW")));
-            }
-            if (!found.query || !found.set) {
-                found.error = GetLastError();
-                if (found.error == ERROR_SUCCESS) found.error = ERROR_PROC_NOT_FOUND;
-                found.query = nullptr;
-                found.set = nullptr;
+            if (const HMODULE module = LoadLibraryExW(L"wininet.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+                found.query = reinterpret_cast<decltype(found.query)>(GetProcAddress(module, "InternetQueryOptionW"));
+                found.set = reinterpret_cast<decltype(found.set)>(GetProcAddress(module, "InternetSetOptionW"));
+                if (!found.query || !found.set) found = {};
             }
             return found;
         }();
         return entries;
     }
 
-    static BOOL Refuse(DWORD error) noexcept {
-        SetLastError(error);
+    static BOOL Unavailable() noexcept {
+        SetLastError(ERROR_PROC_NOT_FOUND);
         return FALSE;
     }
 };

@@ -4,6 +4,6 @@
 include(${CMAKE_CURRENT_LIST_DIR}/../support/WinePrefix.cmake)
 wine_run(rc out "${PROGRAM}")
 if(rc EQUAL 0 OR NOT out MATCHES "Unhandled")
-  message(FATAL_ERROR "${PROGRAM} crashed and ended with exit code ${rc}:\n${out}")
+  message(FATAL_ERROR "${PROGRAM} was to crash and fail, and ended with exit code ${rc}:\n${out}")
 endif()
 message(STATUS "${PROGRAM} crashed and ended with exit code ${rc}")
