@@ -1,9 +1,11 @@
 # cmake -DWINE_PREFIX=<dir> -P MakeWinePrefix.cmake
 # Makes a 64-bit Wine prefix, or completes one made before wine32 was
 # installed: such a prefix has no 32-bit system files, and the 32-bit loader
-# stops in it with "could not load kernel32.dll, status c0000135". Either way
-# it names no debugger for crashes (below).
+# stops in it with "could not load kernel32.dll, status c0000135". Where the
+# 32-bit side does not run (Wine32Side.cmake), the prefix is 64-bit only.
+# Either way it names no debugger for crashes (below).
 include(${CMAKE_CURRENT_LIST_DIR}/WineLoaders.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/Wine32Side.cmake)
 
 # Wine's debugger, which a crash starts, ends the crashed program with exit
 # code 0: a crash would pass for success. With no debugger named, the program
@@ -29,9 +31,10 @@ endfunction()
 
 function(varquel_make_wine_prefix prefix)
   set(env ${CMAKE_COMMAND} -E env WINEPREFIX=${prefix} ${WINE_COMMON_ENV} WINELOADER=${WINE64_LOADER})
+  varquel_wine32_side(wine32_runs wine32_reason)
   if(NOT EXISTS "${prefix}/system.reg")
     set(step -i)
-  elseif(EXISTS "${WINE32_LOADER}" AND NOT EXISTS "${prefix}/drive_c/windows/syswow64/kernel32.dll")
+  elseif(wine32_runs AND NOT EXISTS "${prefix}/drive_c/windows/syswow64/kernel32.dll")
     set(step -u)
     # Wine updates a prefix only when its stamp is older than Wine itself.
     file(REMOVE "${prefix}/.update-timestamp")
@@ -47,7 +50,7 @@ function(varquel_make_wine_prefix prefix)
   if(NOT EXISTS "${prefix}/system.reg")
     message(FATAL_ERROR "wineboot made no prefix in ${prefix}")
   endif()
-  if(EXISTS "${WINE32_LOADER}" AND NOT EXISTS "${prefix}/drive_c/windows/syswow64/kernel32.dll")
+  if(wine32_runs AND NOT EXISTS "${prefix}/drive_c/windows/syswow64/kernel32.dll")
     message(FATAL_ERROR "the prefix ${prefix} has no 32-bit side after wineboot ${step}")
   endif()
   varquel_name_no_crash_debugger("${prefix}" "${env}")
