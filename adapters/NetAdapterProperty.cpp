@@ -213,11 +213,36 @@ bool CNetAdapterProperty::ReadMachineLists(std::array<CStringArray, kAddressKind
     return true;
 }
 
+namespace {
+
+// The first IPv4 entry of a list; null when it has none.
+BSTR FirstIPv4(const CStringArray& entries) noexcept {
+    for (LONG i = 0; i < entries.Count(); ++i)
+        if (IpText::IsIPv4(entries.At(i))) return entries.At(i);
+    return nullptr;
+}
+
+} // namespace
+
+CBstr CNetAdapterProperty::GatewayClearingAddress() const {
+    CWmiPropertySet properties(m_configurationObject.Get());
+    CVariant value;
+    if (FAILED(properties.ReadProperty(L"DHCPEnabled", value)) || value.Type() != VT_BOOL || V_BOOL(value.Get()))
+        return {};
+    CStringArray addresses, gateways;
+    if (FAILED(properties.ReadProperty(L"IPAddress", value))) return {};
+    StringsFromVariantArray(*value, addresses);
+    if (FAILED(properties.ReadProperty(L"DefaultIPGateway", value))) return {};
+    StringsFromVariantArray(*value, gateways);
+    if (!FirstIPv4(gateways)) return {};
+    return CBstr::CopyWhole(FirstIPv4(addresses));
+}
+
 HRESULT CNetAdapterProperty::WriteConfiguration(const MethodObserver* observer) {
     if (!m_configurationObject) return S_FALSE;
     ISWbemObject* configuration = m_configurationObject.Get();
-    // An observer is told every method's answer; without one, no
-    // ReturnValue is read.
+    // An observer is told every method's answer; without one, only
+    // EnableStatic's ReturnValue is read.
     auto told = [&](const wchar_t* method, HRESULT hr, long returnValue) {
         if (observer) (*observer)(CMethodOutcome{method, hr, returnValue});
         return hr;
@@ -227,34 +252,56 @@ HRESULT CNetAdapterProperty::WriteConfiguration(const MethodObserver* observer) 
         const HRESULT hr = ExecMethodNoParams(configuration, method, observer ? &returnValue : nullptr);
         return told(method, hr, returnValue);
     };
-    auto run = [&](CWmiMethodCall& call, const wchar_t* method) {
+    // One call per method; what the machine answers is not looked at but
+    // where a later call depends on it. The methods take IPv4 only and refuse
+    // a whole call for one IPv6 entry, so the lists' IPv6 addresses and prefix
+    // lengths, which the machine reports, stay behind. A parameter without a
+    // list is left unset.
+    auto send = [&](const wchar_t* method,
+                    std::initializer_list<std::pair<const wchar_t*, const CStringArray*>> parameters,
+                    bool answerNeeded = false) {
+        CWmiMethodCall call(configuration, method);
+        for (const auto& [name, list] : parameters)
+            if (list) call.SetParameter(name, *VariantArrayOf(*list));
         const HRESULT hr = call.Execute();
-        told(method, hr, observer && SUCCEEDED(hr) ? call.ReturnValue() : -1);
+        const long returnValue = (observer || answerNeeded) && SUCCEEDED(hr) ? call.ReturnValue() : -1;
+        told(method, hr, returnValue);
+        return returnValue;
     };
+    auto sent = [&](AddressKind kind) { return IpText::ForIPv4Methods(List(kind).Entries()); };
+
+    // EnableDHCP does not clear static gateways: the old one, at metric 1,
+    // would win over DHCP's. It is cleared the documented way first, with the
+    // adapter's own address as its only gateway.
+    if (m_isDhcp) {
+        if (CBstr ownAddress = GatewayClearingAddress(); !ownAddress.IsNull()) {
+            CStringArray clearing;
+            clearing.Append(std::move(ownAddress));
+            send(L"SetGateways", {{L"DefaultIPGateway", &clearing}});
+        }
+    }
 
     if (FAILED(withoutParameters(L"ReleaseDHCPLease"))) return S_FALSE;
 
-    // One call per method; what the parameters and the method answer is not
-    // looked at: the machine decides what it accepts. These methods take IPv4
-    // only and refuse a whole call for one IPv6 entry, so the lists' IPv6
-    // addresses and prefix lengths, which the machine reports, stay behind.
-    auto callWithLists = [&](const wchar_t* method,
-                             std::initializer_list<std::pair<const wchar_t*, AddressKind>> parameters) {
-        CWmiMethodCall call(configuration, method);
-        for (const auto& [name, kind] : parameters)
-            call.SetParameter(name, *VariantArrayOf(IpText::ForIPv4Methods(List(kind).Entries())));
-        run(call, method);
-    };
-
+    const CStringArray dns = sent(AddressKind::DNSAddresses);
     if (m_isDhcp) {
         if (FAILED(withoutParameters(L"EnableDHCP"))) return S_FALSE;
         if (FAILED(withoutParameters(L"RenewDHCPLease"))) return S_FALSE;
+        // No servers of its own: DNS is handed back to DHCP, which only an
+        // unset parameter does.
+        send(L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", dns.Count() > 0 ? &dns : nullptr}});
     } else {
-        callWithLists(L"EnableStatic",
-                      {{L"IPAddress", AddressKind::IPAddresses}, {L"SubnetMask", AddressKind::SubnetMasks}});
-        callWithLists(L"SetGateways", {{L"DefaultIPGateway", AddressKind::GateWayAddresses}});
+        const CStringArray addresses = sent(AddressKind::IPAddresses);
+        const CStringArray masks = sent(AddressKind::SubnetMasks);
+        const long enabled = send(L"EnableStatic", {{L"IPAddress", &addresses}, {L"SubnetMask", &masks}}, true);
+        // No gateway: cleared the documented way, with the address just set,
+        // but only once it is the adapter's (0, or 81 on a static adapter).
+        CStringArray gateways = sent(AddressKind::GateWayAddresses);
+        if (gateways.Count() == 0 && addresses.Count() > 0 && (enabled == 0 || enabled == 81))
+            gateways.Append(addresses.At(0));
+        send(L"SetGateways", {{L"DefaultIPGateway", &gateways}});
+        send(L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", &dns}});
     }
-    callWithLists(L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", AddressKind::DNSAddresses}});
 
     // WINS takes a primary and a secondary server; further entries are not sent.
     CVariant servers = List(AddressKind::WINSServers).ToVariantArray();
@@ -267,7 +314,8 @@ HRESULT CNetAdapterProperty::WriteConfiguration(const MethodObserver* observer) 
         call.SetParameter(L"WINSPrimaryServer", elements[0]);
         if (count >= 2) call.SetParameter(L"WINSSecondaryServer", elements[1]);
     }
-    run(call, L"SetWINSServer");
+    const HRESULT hr = call.Execute();
+    told(L"SetWINSServer", hr, observer && SUCCEEDED(hr) ? call.ReturnValue() : -1);
     return S_OK;
 }
 

@@ -70,6 +70,9 @@ protected:
 
 private:
     HRESULT HandOutList(AddressKind kind, IAddressList** pVal) const;
+    // The machine's first IPv4 address when the held configuration shows it
+    // static with an IPv4 gateway; null otherwise.
+    CBstr GatewayClearingAddress() const;
 
     ComPtr<ISWbemObject> m_adapterObject;
     ComPtr<ISWbemObject> m_configurationObject;

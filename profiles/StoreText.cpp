@@ -1,5 +1,6 @@
 #include "profiles/StoreText.h"
 #include <cwchar>
+#include "com/TextCompare.h"
 
 namespace Varquel::StoreText {
 
@@ -55,8 +56,7 @@ bool IsKeyName(const std::wstring& storedName) noexcept {
 }
 
 bool SameKeyName(const std::wstring& a, const std::wstring& b) noexcept {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
+    return EqualsNoCase(a, b);
 }
 
 bool AddDistinctKeyName(std::vector<std::wstring>& keys, std::wstring key) {

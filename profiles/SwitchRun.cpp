@@ -325,6 +325,8 @@ bool Succeeded(const CMethodOutcome& outcome, Setting setting) noexcept {
     if (outcome.returnValue == -1) return true;  // no answer but success
     // Releasing the lease of a static adapter is refused, as expected.
     if (std::wcscmp(outcome.method, kReleaseDhcpLease) == 0 && outcome.returnValue == 100) return true;
+    // An adapter that was static already: the addresses are set all the same.
+    if (std::wcscmp(outcome.method, L"EnableStatic") == 0 && outcome.returnValue == 81) return true;
     return ReturnValueSucceeded(setting == Setting::DefaultPrinter ? WmiMethodFamily::Printer
                                                                    : WmiMethodFamily::AdapterConfiguration,
                                 outcome.returnValue);

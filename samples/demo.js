@@ -229,9 +229,10 @@ function moveToAnotherNetwork(office) {
     heading(3, "The machine moves to another network");
     say("On a real laptop the new network's DHCP server and the user make these changes.");
     say("Here the demo makes them itself, with Varquel's own objects:");
-    say("  - every adapter that is static in \"" + profileName + "\" is put on DHCP (IsDHCP = true,");
-    say("    Apply), with its DNS and WINS servers cleared (the new network's DHCP server");
-    say("    would supply them);");
+    say("  - every adapter that is static with a gateway in \"" + profileName + "\" is put on DHCP");
+    say("    (IsDHCP = true, Apply), with its DNS and WINS servers cleared (the new network's");
+    say("    DHCP server would supply them); an adapter without a gateway, such as Hyper-V's");
+    say("    internal switch, reaches no other network and stays as it is;");
     say("  - another printer becomes the default (PrintersProperty: Default, Apply);");
     say("  - the proxy is turned off (ProxyProperty with no server, Apply).");
     say();
@@ -240,7 +241,7 @@ function moveToAnotherNetwork(office) {
     adapters.DetectAdapters();                   // attached adapters, empty settings
     for (var i = 0; i < adapters.Count; i++) {
         var a = adapters.NetAdapterPropertyGetAt(i), stored = findAdapter(office, a.Name);
-        if (!stored || stored.dhcp) continue;
+        if (!stored || stored.dhcp || !stored.gateways.length) continue;
         a.IsDHCP = true;
         // An empty DNS list clears the DNS servers; empty WINS texts clear the
         // WINS servers (an empty WINS list would leave them alone).
@@ -292,7 +293,7 @@ function printChanges(report) {
         var c = e.item();
         var who = c.NetConnectionID ? c.NetConnectionID + " " : "";
         var change = c.Before == c.Planned ? c.Before : c.Before + " -> " + c.Planned;
-        say("    " + pad(who + c.Setting, 28) + (change ? change : "(none)") + "  [" + c.Message + "]");
+        say("    " + pad(who + c.Setting + " ", 28) + (change ? change : "(none)") + "  [" + c.Message + "]");
     }
 }
 

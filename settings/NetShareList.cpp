@@ -1,4 +1,7 @@
 #include "settings/NetShareList.h"
+#include <vector>
+#include "com/TextCompare.h"
+#include "com/Variant.h"
 #include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
 #include "wmi/WmiQuery.h"
@@ -18,6 +21,26 @@ constexpr InterfaceEntry kInterfaces[] = {
 
 constexpr wchar_t kShareQuery[] = L"SELECT * FROM Win32_Share";
 constexpr long kDiskDriveShare = 0;
+// Type's bit of the shares the machine makes itself (C$, ADMIN$, IPC$).
+constexpr unsigned long kAdministrativeShare = 0x80000000ul;
+
+// ADMIN$, IPC$, or one drive letter and "$".
+bool HasAdministrativeName(BSTR name) noexcept {
+    const std::wstring_view text = TextOf(name);
+    if (EqualsNoCase(text, L"ADMIN$") || EqualsNoCase(text, L"IPC$")) return true;
+    return text.size() == 2 && text[1] == L'$' && ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
+}
+
+// A share's Type tells; where it cannot be read, its name does.
+bool IsAdministrative(CWmiPropertySet& properties, BSTR name) {
+    CVariant type;
+    if (SUCCEEDED(properties.ReadProperty(L"Type", type)) && type.Type() != VT_NULL &&
+        SUCCEEDED(VariantChangeType(type.Get(), type.Get(), 0, VT_UI4)))
+        return (V_UI4(type.Get()) & kAdministrativeShare) != 0;
+    return HasAdministrativeName(name);
+}
+
+bool Same(BSTR a, BSTR b) noexcept { return EqualsNoCase(TextOf(a), TextOf(b)); }
 } // namespace
 
 std::span<const InterfaceEntry> CNetShareList::Interfaces() const noexcept { return kInterfaces; }
@@ -54,14 +77,27 @@ STDMETHODIMP CNetShareList::GetCurrent() {
 
 STDMETHODIMP CNetShareList::Apply() {
     return ComBoundary([&] {
-        DeleteMachineShares();
-        // Create is static: any share left will do as its target, and when
-        // CloseAll removed them all the class object serves instead.
-        CWmiQuery query(kShareQuery);
-        ComPtr<ISWbemObject> target = query.Next();
-        if (!target && m_names.Count() > 0) target = GetWmiClassObject(L"Win32_Share");
-        if (!target) return S_OK;
+        // The machine's own shares stay, and so does every share the list
+        // holds with the same name and path; deleting and re-creating one
+        // would lose its permissions and description.
+        std::vector<bool> present(static_cast<size_t>(m_names.Count()), false);
+        ForEachMachineShare([&](CWmiPropertySet& properties, BSTR name, bool administrative) {
+            if (administrative) return false;
+            CBstr path = properties.GetString(L"Path");
+            for (LONG i = 0; i < m_names.Count(); ++i) {
+                if (Same(m_names.At(i), name) && Same(m_paths.At(i), path.Get())) {
+                    present[static_cast<size_t>(i)] = true;
+                    return false;
+                }
+            }
+            return true;
+        });
+        // Create is a static method, called on the class.
+        ComPtr<ISWbemObject> target;
         for (LONG i = 0; i < m_names.Count(); ++i) {
+            if (present[static_cast<size_t>(i)] || HasAdministrativeName(m_names.At(i))) continue;
+            if (!target) target = GetWmiClassObject(L"Win32_Share");
+            if (!target) return S_OK;
             CWmiMethodCall call(target.Get(), L"Create");
             call.SetParameter(L"Name", m_names.At(i));
             call.SetParameter(L"Path", m_paths.At(i));
@@ -97,14 +133,21 @@ STDMETHODIMP CNetShareList::NameGetAt(long nIndex, BSTR *Name) { return EntryAt(
 STDMETHODIMP CNetShareList::PathGetAt(long nIndex, BSTR *Path) { return EntryAt(m_paths, nIndex, Path); }
 
 STDMETHODIMP CNetShareList::CloseAll() {
-    DeleteMachineShares();
-    return S_OK;
+    return ComBoundary([&] {
+        ForEachMachineShare([](CWmiPropertySet&, BSTR, bool administrative) { return !administrative; });
+        return S_OK;
+    });
 }
 
-void CNetShareList::DeleteMachineShares() noexcept {
+void CNetShareList::ForEachMachineShare(const std::function<bool(CWmiPropertySet&, BSTR, bool)>& doomed) {
     // A share that refuses deletion simply stays; the list is not touched.
     CWmiQuery query(kShareQuery);
-    while (ComPtr<ISWbemObject> share = query.Next()) ExecMethodNoParams(share.Get(), L"Delete");
+    while (ComPtr<ISWbemObject> share = query.Next()) {
+        CWmiPropertySet properties(share.Get());
+        CBstr name = properties.GetString(L"Name");
+        if (doomed(properties, name.Get(), IsAdministrative(properties, name.Get())))
+            ExecMethodNoParams(share.Get(), L"Delete");
+    }
 }
 
 STDMETHODIMP CNetShareList::Add(BSTR Name, BSTR Path) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include "com/StringArray.h"
 #include "com/Bstr.h"
 #include "com/ClassInfo.h"
@@ -7,6 +8,8 @@
 #include "Varquel_h.h"
 
 namespace Varquel {
+
+class CWmiPropertySet;
 
 class CNetShareList final : public CComObjectRoot,
                     public CDispatchImpl<INetShareList>,
@@ -34,7 +37,9 @@ protected:
 
 private:
     void AppendShare(CBstr&& name, CBstr&& path);
-    static void DeleteMachineShares() noexcept;
+    // Walks the machine's shares and deletes each for which `doomed`
+    // (properties, name, administrative) answers true.
+    static void ForEachMachineShare(const std::function<bool(CWmiPropertySet&, BSTR, bool)>& doomed);
     static HRESULT EntryAt(const CStringArray& entries, long index, BSTR* out) noexcept;
 
     // Parallel: entry i of each is one share; either may be null.

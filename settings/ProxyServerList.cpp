@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <cwctype>
 #include <vector>
+#include "com/TextCompare.h"
 
 namespace Varquel {
 
@@ -12,11 +13,6 @@ constexpr std::wstring_view kSchemes[kProxyProtocols] = {L"http", L"https", L"ft
 constexpr std::size_t kSocks = 4;
 
 bool IsSeparator(wchar_t c) noexcept { return c == L';' || std::iswspace(c); }
-
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) noexcept {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
-}
 
 // "host:port", "host", or "[v6]:port"; the port follows the last colon
 // outside brackets.

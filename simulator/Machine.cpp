@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
+#include "simulator/ConfigurationMethods.h"
+#include "simulator/MachineSettings.h"
 #include "simulator/MethodCatalog.h"
 #include "simulator/Values.h"
 
@@ -11,6 +13,7 @@ namespace VarquelSim {
 namespace {
 
 using Json = CMachine::Json;
+using namespace Record;
 
 const char* const kAdapter = "Win32_NetworkAdapter";
 const char* const kConfiguration = "Win32_NetworkAdapterConfiguration";
@@ -19,16 +22,10 @@ const char* const kKnownClasses[] = {kAdapter, kConfiguration, "Win32_Printer", 
 // Method results as Windows reports them.
 constexpr long kSuccess = 0;
 constexpr long kShareAccessDenied = 2;
-constexpr long kMethodNotSupported = 64;
-constexpr long kTooManyGateways = 69;
-constexpr long kInvalidSubnetMask = 66;
-constexpr long kInvalidIpAddress = 70;
-constexpr long kInvalidGateway = 71;
 constexpr long kIpNotEnabled = 84;
 constexpr long kAccessDenied = 91;
-constexpr long kDhcpNotEnabled = 100;
-constexpr long kInvalidShareParameter = 21;
 constexpr long kDuplicateShare = 22;
+constexpr long kInvalidShareParameter = 21;
 
 // The machine-wide setting for a caller without administrator rights.
 const char* const kNotElevated = "_notElevated";
@@ -39,13 +36,6 @@ std::string Lower(std::string text) {
     for (char& c : text)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
-}
-
-bool IsFlag(const std::string& key) { return !key.empty() && key[0] == '_'; }
-
-bool FlagSet(const Json& data, const char* flag) {
-    auto it = data.find(flag);
-    return it != data.end() && it->is_boolean() && it->get<bool>();
 }
 
 void Validate(const Json& record, const std::string& where, bool isAdapter) {
@@ -67,167 +57,11 @@ void Validate(const Json& record, const std::string& where, bool isAdapter) {
     }
 }
 
-// Sets a property, keeping the spelling and position of an existing key.
-void SetProperty(Json& data, const std::string& name, Json value) {
-    for (auto& [key, old] : data.items()) {
-        if (EqualsNoCase(key, name)) {
-            old = std::move(value);
-            return;
-        }
-    }
-    data[name] = std::move(value);
-}
-
-const Json* GetProperty(const Json& data, const std::string& name) {
-    for (const auto& [key, value] : data.items())
-        if (!IsFlag(key) && EqualsNoCase(key, name)) return &value;
-    return nullptr;
-}
-
-const VARIANT* Param(const CMachine::Parameters& in, const char* name) {
-    for (const auto& [key, value] : in)
-        if (EqualsNoCase(key, name)) return value;
-    return nullptr;
-}
-
-bool IsNone(const VARIANT* value) { return !value || V_VT(value) == VT_EMPTY || V_VT(value) == VT_NULL; }
-
-// A string list in-parameter: an array of strings or a single string; none
-// is the empty list; anything else is malformed (nullopt).
-std::optional<std::vector<std::string>> StringList(const VARIANT* value) {
-    std::vector<std::string> list;
-    if (IsNone(value)) return list;
-    if (V_VT(value) == VT_BSTR) {
-        list.push_back(Utf8(V_BSTR(value)));
-        return list;
-    }
-    auto elements = ArrayElements(*value);
-    if (!elements) return std::nullopt;
-    for (const Varquel::CVariant& element : *elements) {
-        if (element.Type() != VT_BSTR || !V_BSTR(element.Get())) return std::nullopt;
-        list.push_back(Utf8(V_BSTR(element.Get())));
-    }
-    return list;
-}
-
-// A single string in-parameter (or the first element of an array); nullopt
-// when there is none.
-std::optional<std::string> SingleString(const VARIANT* value) {
-    if (IsNone(value)) return std::nullopt;
-    if (V_VT(value) == VT_BSTR) {
-        if (!V_BSTR(value)) return std::nullopt;
-        return Utf8(V_BSTR(value));
-    }
-    auto elements = ArrayElements(*value);
-    if (!elements || elements->empty() || (*elements)[0].Type() != VT_BSTR || !V_BSTR((*elements)[0].Get()))
-        return std::nullopt;
-    return Utf8(V_BSTR((*elements)[0].Get()));
-}
-
-bool IsDottedQuad(const std::string& text) {
-    int parts = 0;
-    size_t i = 0;
-    while (true) {
-        size_t start = i;
-        int number = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && i - start < 3) number = number * 10 + (text[i++] - '0');
-        if (i == start || number > 255) return false;
-        ++parts;
-        if (i == text.size()) return parts == 4;
-        if (text[i] != '.' || parts == 4) return false;
-        ++i;
-    }
-}
-
-bool AllDottedQuads(const std::vector<std::string>& list) {
-    for (const std::string& address : list)
-        if (!IsDottedQuad(address)) return false;
-    return true;
-}
-
-// Windows lists an adapter's IPv4 entries first, then its IPv6 ones; an IPv6
-// entry is one that holds a colon.
-bool IsIPv6Entry(const Json& entry) {
-    return entry.is_string() && entry.get_ref<const std::string&>().find(':') != std::string::npos;
-}
-
-// One of the configuration's address properties, split by family: IPAddress
-// with IPSubnet position by position, or DefaultIPGateway alone.
-struct CFamilies {
-    std::vector<Json> v4, v4Paired, v6, v6Paired;
-};
-
-std::vector<Json> Entries(const Json* value) {
-    std::vector<Json> entries;
-    if (value && value->is_array())
-        for (const Json& entry : *value) entries.push_back(entry);
-    return entries;
-}
-
-CFamilies Split(const Json* values, const Json* paired = nullptr) {
-    CFamilies families;
-    const std::vector<Json> entries = Entries(values);
-    const std::vector<Json> partners = Entries(paired);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        const bool v6 = IsIPv6Entry(entries[i]);
-        (v6 ? families.v6 : families.v4).push_back(entries[i]);
-        if (i < partners.size()) (v6 ? families.v6Paired : families.v4Paired).push_back(partners[i]);
-    }
-    return families;
-}
-
-// WMI reports an empty address list as no value.
-Json Joined(const std::vector<Json>& first, const std::vector<Json>& second) {
-    if (first.empty() && second.empty()) return Json(nullptr);
-    Json array = Json::array();
-    for (const Json& entry : first) array.push_back(entry);
-    for (const Json& entry : second) array.push_back(entry);
-    return array;
-}
-
-std::vector<Json> AsJson(const std::vector<std::string>& list) { return {list.begin(), list.end()}; }
-
-// `current` with the entries of `added` that it lacks, behind its own.
-std::vector<Json> Union(std::vector<Json> current, const std::vector<Json>& added,
-                        std::vector<Json>* currentPaired = nullptr, const std::vector<Json>* addedPaired = nullptr) {
-    for (size_t i = 0; i < added.size(); ++i) {
-        if (std::find(current.begin(), current.end(), added[i]) != current.end()) continue;
-        current.push_back(added[i]);
-        if (currentPaired && addedPaired && i < addedPaired->size()) currentPaired->push_back((*addedPaired)[i]);
-    }
-    return current;
-}
-
-const Json* LeaseProperty(const Json& configuration, const char* name) {
-    auto lease = configuration.find("_dhcpLease");
-    return lease == configuration.end() ? nullptr : GetProperty(*lease, name);
-}
-
-// The lease gives the IPv4 addresses; static gateways and DNS servers stay,
-// as Windows keeps them when DHCP is turned on, and so do IPv6 entries (a
-// lease's own IPv6 entries are added where the adapter lacks them).
-void TakeLease(Json& configuration, const CFamilies& addresses, const CFamilies& gateways) {
-    auto found = configuration.find("_dhcpLease");
-    if (found == configuration.end()) return;
-    const Json lease = *found;
-    const CFamilies leased = Split(GetProperty(lease, "IPAddress"), GetProperty(lease, "IPSubnet"));
-    const CFamilies leasedGateways = Split(GetProperty(lease, "DefaultIPGateway"));
-    for (const auto& [name, value] : lease.items()) {
-        if (EqualsNoCase(name, "IPAddress") || EqualsNoCase(name, "IPSubnet")) {
-            std::vector<Json> prefixes = addresses.v6Paired;
-            std::vector<Json> v6 = Union(addresses.v6, leased.v6, &prefixes, &leased.v6Paired);
-            SetProperty(configuration, "IPAddress", Joined(leased.v4, v6));
-            SetProperty(configuration, "IPSubnet", Joined(leased.v4Paired, prefixes));
-        } else if (EqualsNoCase(name, "DefaultIPGateway")) {
-            SetProperty(configuration, name,
-                        Joined(Union(gateways.v4, leasedGateways.v4), Union(gateways.v6, leasedGateways.v6)));
-        } else if (EqualsNoCase(name, "DNSServerSearchOrder")) {
-            const Json* servers = GetProperty(configuration, name);
-            if (!servers || !servers->is_array() || servers->empty()) SetProperty(configuration, name, value);
-        } else {
-            SetProperty(configuration, name, value);
-        }
-    }
+// Whether a required in-parameter was left NULL.
+bool MissesRequired(const CMethodInfo& method, const CMachine::Parameters& in) {
+    return std::any_of(method.inParameters.begin(), method.inParameters.end(), [&](const CParameterInfo& parameter) {
+        return parameter.required && IsNone(Param(in, parameter.name.c_str()));
+    });
 }
 
 void WriteFile(const std::wstring& path, const std::string& text, const wchar_t* mode) {
@@ -247,6 +81,7 @@ std::shared_ptr<CMachine> CMachine::FromJson(const std::string& text) {
     std::shared_ptr<CMachine> machine(new CMachine);
     for (const auto& [key, value] : document.items()) {
         if (IsFlag(key)) {
+            if (Settings::IsSetting(key)) Settings::Validate(key, value);
             if (key == kAbsentClasses &&
                 (!value.is_array() || !std::all_of(value.begin(), value.end(), [](const Json& v) { return v.is_string(); })))
                 throw std::invalid_argument(key + ": an array of class names");
@@ -444,6 +279,8 @@ HRESULT CMachine::Execute(const std::string& className, long id, const CMethodIn
     std::string key = Lower(method.name);
     if (auto fault = m_failMethods.find(key); fault != m_failMethods.end()) return fault->second;
     if (id < 0 && !method.isStatic) return WBEM_E_INVALID_OPERATION;
+    if (id >= 0 && method.isStatic && Settings::Value(m_annotations, Settings::kStaticOnInstance) == "refused")
+        return WBEM_E_INVALID_OPERATION;
     Json* record = id < 0 ? nullptr : Record(className, id);
     if (id >= 0 && !record) return WBEM_E_NOT_FOUND;
     if (auto result = m_methodReturns.find(key); result != m_methodReturns.end()) {
@@ -451,90 +288,40 @@ HRESULT CMachine::Execute(const std::string& className, long id, const CMethodIn
         return S_OK;
     }
 
+    bool changed = false;
     if (EqualsNoCase(method.className, kConfiguration)) {
-        returnValue = RunConfigurationMethod(*record, method.name, in);
+        // Rights first, then the adapter, then the parameters.
+        if (NotElevated()) {
+            if (Settings::Value(m_annotations, Settings::kAccessDenied) == "execMethod") return WBEM_E_ACCESS_DENIED;
+            returnValue = kAccessDenied;
+        } else if (const Json* enabled = GetProperty(*record, "IPEnabled");
+                   enabled && enabled->is_boolean() && !enabled->get<bool>()) {
+            returnValue = kIpNotEnabled;
+        } else if (MissesRequired(method, in)) {
+            returnValue = method.missingParameter;
+        } else {
+            returnValue = RunConfigurationMethod(*record, method.name, in, m_annotations);
+            changed = ConfigurationChanged(returnValue);
+        }
     } else if (method.name == "SetDefaultPrinter") {
         for (CRecord& printer : List(method.className).records)
             SetProperty(printer.data, "Default", printer.id == id);
-        returnValue = kSuccess;
+        changed = true;
     } else if (method.name == "SetProxySetting") {
         const VARIANT* server = Param(in, "ProxyServer");
         const VARIANT* port = Param(in, "ProxyPortNumber");
         SetProperty(*record, "ProxyServer", server && V_VT(server) == VT_BSTR ? VariantToJson(*server) : Json(nullptr));
         SetProperty(*record, "ProxyPortNumber",
                     port && (V_VT(port) == VT_BSTR || V_VT(port) == VT_I4) ? VariantToJson(*port) : Json(nullptr));
-        returnValue = kSuccess;
+        changed = true;
     } else {
-        returnValue = RunShareMethod(id, method.name, in);
+        returnValue = NotElevated()                ? kShareAccessDenied
+                      : MissesRequired(method, in) ? method.missingParameter
+                                                   : RunShareMethod(id, method.name, in);
+        changed = returnValue == kSuccess;
     }
-    if (returnValue == kSuccess) Changed();
+    if (changed) Changed();
     return S_OK;
-}
-
-long CMachine::RunConfigurationMethod(Json& configuration, const std::string& method, const Parameters& in) {
-    if (NotElevated()) return kAccessDenied;
-    const Json* ipEnabled = GetProperty(configuration, "IPEnabled");
-    if (ipEnabled && ipEnabled->is_boolean() && !ipEnabled->get<bool>()) return kIpNotEnabled;
-    const Json* dhcp = GetProperty(configuration, "DHCPEnabled");
-    const bool isDhcp = dhcp && dhcp->is_boolean() && dhcp->get<bool>();
-
-    // Every method here configures IPv4 only: the adapter's IPv6 entries stay.
-    const CFamilies addresses = Split(GetProperty(configuration, "IPAddress"), GetProperty(configuration, "IPSubnet"));
-    const CFamilies gateways = Split(GetProperty(configuration, "DefaultIPGateway"));
-    auto setAddresses = [&](const std::vector<Json>& v4, const std::vector<Json>& v4Masks) {
-        SetProperty(configuration, "IPAddress", Joined(v4, addresses.v6));
-        SetProperty(configuration, "IPSubnet", Joined(v4Masks, addresses.v6Paired));
-    };
-    auto setGateways = [&](const std::vector<Json>& v4) {
-        SetProperty(configuration, "DefaultIPGateway", Joined(v4, gateways.v6));
-    };
-
-    if (method == "EnableStatic") {
-        auto newAddresses = StringList(Param(in, "IPAddress"));
-        auto masks = StringList(Param(in, "SubnetMask"));
-        if (!newAddresses || newAddresses->empty() || !AllDottedQuads(*newAddresses)) return kInvalidIpAddress;
-        if (!masks || masks->size() != newAddresses->size() || !AllDottedQuads(*masks)) return kInvalidSubnetMask;
-        SetProperty(configuration, "DHCPEnabled", false);
-        setAddresses(AsJson(*newAddresses), AsJson(*masks));
-        return kSuccess;
-    }
-    if (method == "EnableDHCP" || method == "RenewDHCPLease") {
-        if (method == "RenewDHCPLease" && !isDhcp) return kDhcpNotEnabled;
-        SetProperty(configuration, "DHCPEnabled", true);
-        TakeLease(configuration, addresses, gateways);
-        return kSuccess;
-    }
-    if (method == "ReleaseDHCPLease") {
-        if (!isDhcp) return kDhcpNotEnabled;
-        setAddresses({}, {});
-        setGateways({});
-        return kSuccess;
-    }
-    if (method == "SetGateways") {
-        auto newGateways = StringList(Param(in, "DefaultIPGateway"));
-        if (!newGateways || !AllDottedQuads(*newGateways)) return kInvalidGateway;
-        if (newGateways->size() > 5) return kTooManyGateways;
-        if (isDhcp) return kMethodNotSupported;
-        setGateways(AsJson(*newGateways));
-        return kSuccess;
-    }
-    if (method == "SetDNSServerSearchOrder") {
-        auto servers = StringList(Param(in, "DNSServerSearchOrder"));
-        if (!servers || !AllDottedQuads(*servers)) return kInvalidIpAddress;
-        // No servers on DHCP: the lease's servers are the adapter's again.
-        const Json* leased = servers->empty() && isDhcp ? LeaseProperty(configuration, "DNSServerSearchOrder") : nullptr;
-        SetProperty(configuration, "DNSServerSearchOrder", leased ? *leased : Joined(AsJson(*servers), {}));
-        return kSuccess;
-    }
-    // SetWINSServer: an absent or empty server clears it.
-    auto primary = SingleString(Param(in, "WINSPrimaryServer"));
-    auto secondary = SingleString(Param(in, "WINSSecondaryServer"));
-    for (const auto& server : {primary, secondary})
-        if (server && !server->empty() && !IsDottedQuad(*server)) return kInvalidIpAddress;
-    SetProperty(configuration, "WINSPrimaryServer", primary && !primary->empty() ? Json(*primary) : Json(nullptr));
-    SetProperty(configuration, "WINSSecondaryServer",
-                secondary && !secondary->empty() ? Json(*secondary) : Json(nullptr));
-    return kSuccess;
 }
 
 bool CMachine::NotElevated() const { return FlagSet(m_annotations, kNotElevated); }
@@ -545,10 +332,16 @@ void CMachine::SetNotElevated(bool notElevated) {
     else m_annotations.erase(kNotElevated);
 }
 
+void CMachine::Configure(const std::string& setting, const std::string& value) {
+    Settings::Validate(setting, Json(value));
+    std::lock_guard lock(m_mutex);
+    m_annotations[setting] = value;
+}
+
 long CMachine::RunShareMethod(long id, const std::string& method, const Parameters& in) {
-    if (NotElevated()) return kShareAccessDenied;
     CClassList& shares = List("Win32_Share");
     if (method == "Delete") {
+        // An elevated caller may delete even C$ and ADMIN$; IPC$ refuses.
         for (auto it = shares.records.begin(); it != shares.records.end(); ++it) {
             if (it->id != id) continue;
             if (FlagSet(it->data, "_undeletable")) return kShareAccessDenied;
@@ -561,15 +354,9 @@ long CMachine::RunShareMethod(long id, const std::string& method, const Paramete
     auto name = SingleString(Param(in, "Name"));
     auto path = SingleString(Param(in, "Path"));
     const VARIANT* type = Param(in, "Type");
-    if (!name || name->empty() || !path || path->empty() || !type) return kInvalidShareParameter;
+    if (!name || name->empty() || !path || path->empty()) return kInvalidShareParameter;
     Varquel::CVariant typeValue;
-    switch (V_VT(type)) {
-    case VT_I4: case VT_I2: case VT_UI1: case VT_UI2: case VT_UI4: case VT_INT: case VT_UINT:
-        if (FAILED(VariantChangeType(typeValue.Get(), const_cast<VARIANT*>(type), 0, VT_I4))) return kInvalidShareParameter;
-        break;
-    default:
-        return kInvalidShareParameter;
-    }
+    if (FAILED(VariantChangeType(typeValue.Get(), const_cast<VARIANT*>(type), 0, VT_I4))) return kInvalidShareParameter;
     for (const CRecord& share : shares.records) {
         const Json* existing = GetProperty(share.data, "Name");
         if (existing && existing->is_string() && EqualsNoCase(existing->get_ref<const std::string&>(), *name))
@@ -580,6 +367,8 @@ long CMachine::RunShareMethod(long id, const std::string& method, const Paramete
     share["Path"] = *path;
     share["Type"] = static_cast<long long>(V_I4(typeValue.Get()));
     if (auto description = SingleString(Param(in, "Description"))) share["Description"] = *description;
+    // Without Access, Everyone may read the new share.
+    share["_access"] = IsNone(Param(in, "Access")) ? "Everyone: read" : "as given";
     shares.records.push_back({shares.nextId++, std::move(share)});
     return kSuccess;
 }

@@ -53,9 +53,14 @@ public:
     // The method reports returnValue and changes nothing; 0 turns it off.
     void MethodReturns(const std::wstring& method, long returnValue);
     // A caller without administrator rights (the description's "_notElevated"):
-    // network-configuration methods answer 91 and share changes 2; reading
-    // and SetDefaultPrinter still work.
+    // network-configuration changes are refused (91, or as the setting
+    // "_accessDenied" says) and share changes answer 2; reading and
+    // SetDefaultPrinter still work.
     void SetNotElevated(bool notElevated);
+    // One of the machine's settings (simulator/MachineSettings.h), as the
+    // description's top-level key would set it; throws std::invalid_argument
+    // for an unknown setting or value.
+    void Configure(const std::string& setting, const std::string& value);
 
     // Simulator COM objects alive (class factories not included).
     long LiveObjects() const noexcept { return m_liveObjects; }
@@ -103,7 +108,7 @@ public:
     std::optional<CElement> Configuration(long adapterId) const;
 
     // Runs a method on an instance (id >= 0) or on the class object (id -1).
-    using Parameters = std::vector<std::pair<std::string, const VARIANT*>>;
+    using Parameters = std::vector<std::pair<std::string, const VARIANT*>>;  // the parameters that were set
     HRESULT Execute(const std::string& className, long id, const CMethodInfo& method, const Parameters& in,
                     long& returnValue);
 
@@ -123,7 +128,6 @@ private:
     CClassList& List(const std::string& name);
     Json* Record(const std::string& className, long id);
     CElement MakeElement(const std::string& className, long id, const Json& data) const;
-    long RunConfigurationMethod(Json& configuration, const std::string& method, const Parameters& in);
     long RunShareMethod(long id, const std::string& method, const Parameters& in);
     bool NotElevated() const;
     // A class the description names as absent ("_absentClasses").

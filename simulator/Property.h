@@ -10,9 +10,10 @@ class CWbemObject;
 // One property of an object; reads go to the journal.
 class CProperty : public CSimDispatch<ISWbemProperty> {
 public:
-    // `name` is the name as the client asked for it.
+    // `name` is the name as the client asked for it; `reachedBy` the member
+    // that handed the property out ("Item" or "Add").
     CProperty(std::shared_ptr<CMachine> machine, Microsoft::WRL::ComPtr<CWbemObject> owner, long slot,
-              std::string name);
+              std::string name, const char* reachedBy);
 
     HRESULT STDMETHODCALLTYPE get_Value(VARIANT* value) override;
     HRESULT STDMETHODCALLTYPE put_Value(VARIANT* value) override;
@@ -28,6 +29,7 @@ private:
     Microsoft::WRL::ComPtr<CWbemObject> m_owner;
     long m_slot;
     std::string m_name;
+    const char* m_reachedBy;
 };
 
 } // namespace VarquelSim

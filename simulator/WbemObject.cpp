@@ -101,13 +101,15 @@ HRESULT CWbemObject::ExecMethod_(BSTR method, IDispatch* inParameters, LONG flag
         if (in && in->m_kind != Kind::InParams)
             return m_machine->Reject(what + "in-parameters that are no spawned in-parameters instance");
 
+        // The method sees only the parameters that were set.
         CMachine::Parameters parameters;
         std::string text;
         if (in) {
             for (const CSlot& slot : in->m_slots) {
+                if (slot.setBy.empty()) continue;
                 parameters.emplace_back(slot.name, slot.value.Get());
                 if (!text.empty()) text += ", ";
-                text += slot.name + "=" + FormatValue(*slot.value);
+                text += slot.setBy + " " + slot.name + "=" + FormatValue(*slot.value);
             }
         }
         m_machine->Log("exec " + m_label + "." + name + "(" + text + ")");
@@ -139,7 +141,11 @@ HRESULT CWbemObject::SpawnInstance_(LONG flags, ISWbemObject** instance) {
         *instance = nullptr;
         if (flags != 0) return m_machine->Reject("SpawnInstance_ " + m_label + ": flags " + std::to_string(flags));
         if (m_kind != Kind::InParamsClass) return WBEM_E_INVALID_OPERATION;
-        *instance = New<CWbemObject>(m_machine, Kind::InParams, m_className, m_id, m_label, m_method).Detach();
+        // The instance holds every declared parameter, each NULL.
+        auto spawned = New<CWbemObject>(m_machine, Kind::InParams, m_className, m_id, m_label, m_method);
+        if (m_method)
+            for (const CParameterInfo& parameter : m_method->inParameters) spawned->AddSlot(parameter.name);
+        *instance = spawned.Detach();
         return S_OK;
     });
 }

@@ -17,6 +17,9 @@ public:
     struct CSlot {
         std::string name;
         Varquel::CVariant value;
+        // In-parameters: how the client set it ("Item" or "Add"); empty while
+        // it is not set, and the method does not see it.
+        std::string setBy;
     };
 
     // `label` names the object in the journal: "Win32_Share[3]", "Win32_Share",

@@ -56,11 +56,16 @@ int CWmiMethodCall::SetParameter(const wchar_t* name, const VARIANT& value) noex
     if (!m_inProperties) return 1;
     CBstr propertyName;
     if (!CBstr::TryCopy(name, propertyName)) return 1;
+    // The spawned instance holds its parameters with their types fixed, and
+    // Put refuses another type: a parameter is set through Item. Only a
+    // parameter the instance lacks is added, as a string array.
     ComPtr<ISWbemProperty> property;
-    if (FAILED(m_inProperties->Add(propertyName.Get(), wbemCimtypeString, VARIANT_TRUE, 0,
-                                   property.GetAddressOf())) ||
-        !property)
-        return 1;
+    HRESULT hr = m_inProperties->Item(propertyName.Get(), 0, property.GetAddressOf());
+    if (hr == static_cast<HRESULT>(WBEM_E_NOT_FOUND)) {
+        property.Reset();
+        hr = m_inProperties->Add(propertyName.Get(), wbemCimtypeString, VARIANT_TRUE, 0, property.GetAddressOf());
+    }
+    if (FAILED(hr) || !property) return 1;
     VARIANT sent = value;  // put_Value copies; this is only a view of the caller's value
     if (FAILED(property->put_Value(&sent))) return 1;
     return 0;

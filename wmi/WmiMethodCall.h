@@ -17,8 +17,9 @@ public:
     CWmiMethodCall& operator=(const CWmiMethodCall&) = delete;
     ~CWmiMethodCall();
 
-    // Adds the in-parameter (CIM string, is-array) and puts the value; 0 on
-    // success, 1 on failure.
+    // Puts the value into the in-parameter (reached with Item; added as a CIM
+    // string array only where the instance lacks it); 0 on success, 1 on
+    // failure.
     int SetParameter(const wchar_t* name, const VARIANT& value) noexcept;
     int SetParameter(const wchar_t* name, BSTR value) noexcept;   // sent as VT_BSTR
     int SetParameter(const wchar_t* name, long value) noexcept;   // sent as VT_I4

@@ -58,11 +58,17 @@ TEST_F(AttachedAdapterTest, ApplyOnTheDhcpPath) {
     SetEntries(adapter.Get(), Kind::DNSAddresses, {L"10.0.0.53", L"10.0.0.54"});
 
     EXPECT_EQ(S_OK, adapter->Apply());
+    // The machine shows a static gateway, which EnableDHCP would keep: it is
+    // cleared first, with the adapter's own address.
     EXPECT_EQ((Lines{
+                  Read(0, "DHCPEnabled"),
+                  Read(0, "IPAddress"),
+                  Read(0, "DefaultIPGateway"),
+                  Exec(0, R"(SetGateways(Item DefaultIPGateway=VT_ARRAY|VT_VARIANT["10.0.0.5"]))"),
                   Exec(0, "ReleaseDHCPLease()"),
                   Exec(0, "EnableDHCP()"),
                   Exec(0, "RenewDHCPLease()"),
-                  Exec(0, R"(SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["10.0.0.53","10.0.0.54"]))"),
+                  Exec(0, R"(SetDNSServerSearchOrder(Item DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["10.0.0.53","10.0.0.54"]))"),
               }),
               TakeJournal());
     Json state = ConfigurationState(0);
@@ -70,17 +76,58 @@ TEST_F(AttachedAdapterTest, ApplyOnTheDhcpPath) {
     EXPECT_EQ(Json::array({"10.9.0.7"}), state["IPAddress"]);  // the lease's
 }
 
-TEST_F(AttachedAdapterTest, ApplyOnTheDhcpPathSendsAnEmptyDnsListAsAZeroElementArray) {
+// A static adapter moved to DHCP keeps no old gateway, whatever the clearing
+// call leaves, and takes DHCP's DNS servers when the profile has none.
+TEST_F(AttachedAdapterTest, ApplyToDhcpLeavesNoOldGatewayAndDhcpsDns) {
+    for (const char* leaves : {"nothing", "address", "0.0.0.0"}) {
+        Json configuration = StaticConfiguration({"10.0.0.5"}, {"255.0.0.0"});
+        configuration["_dhcpLease"]["DefaultIPGateway"] = Json::array({"10.9.0.1"});
+        configuration["_dhcpLease"]["DNSServerSearchOrder"] = Json::array({"10.9.0.53"});
+        Load(MachineJson({AdapterJson("Intel(R) Ethernet Connection", "Ethernet", configuration)}));
+        Machine().Configure("_gatewayClearingLeaves", leaves);
+        Machine().Configure("_emptyDnsList", "clears");  // an empty list is not documented to hand DNS back
+        ComPtr<CNetAdapterProperty> adapter = Attached(0);
+        adapter->SetIsDhcp(VARIANT_TRUE);
+        EXPECT_EQ(S_OK, adapter->Apply());
+        Json state = ConfigurationState(0);
+        const Json gateways = state["DefaultIPGateway"];
+        EXPECT_TRUE(std::find(gateways.begin(), gateways.end(), Json("10.0.0.1")) == gateways.end())
+            << leaves << ": " << gateways.dump();
+        EXPECT_EQ(Json("10.9.0.1"), gateways.at(gateways.size() - 1)) << leaves;
+        EXPECT_EQ(Json::array({"10.9.0.53"}), state["DNSServerSearchOrder"]) << leaves;
+    }
+}
+
+// A static profile without a gateway clears the machine's the documented way,
+// with the address EnableStatic set; an empty array may change nothing.
+TEST_F(AttachedAdapterTest, ApplyStaticWithoutAGatewayClearsItWithItsOwnAddress) {
+    ComPtr<CNetAdapterProperty> adapter = Attached(0);
+    SetEntries(adapter.Get(), Kind::IPAddresses, {L"fe80::6", L"10.0.0.6"});
+    SetEntries(adapter.Get(), Kind::SubnetMasks, {L"64", L"255.0.0.0"});
+    EXPECT_EQ(S_OK, adapter->Apply());
+    Lines journal = TakeJournal();
+    ASSERT_EQ(5u, journal.size());
+    EXPECT_EQ(Exec(0, R"(SetGateways(Item DefaultIPGateway=VT_ARRAY|VT_VARIANT["10.0.0.6"]))"), journal[3]);
+    EXPECT_TRUE(ConfigurationState(0)["DefaultIPGateway"].is_null());
+
+    // Refused addresses are not the adapter's: they never become its gateway.
+    Machine().MethodReturns(L"EnableStatic", 70);
+    EXPECT_EQ(S_OK, adapter->Apply());
+    EXPECT_EQ(Exec(0, "SetGateways(Item DefaultIPGateway=" + kEmpty + ")"), TakeJournal()[3]);
+}
+
+TEST_F(AttachedAdapterTest, ApplyOnTheDhcpPathHandsAnEmptyDnsListBackToDhcp) {
     ComPtr<CNetAdapterProperty> adapter = Attached(1);
     adapter->SetIsDhcp(VARIANT_TRUE);
     SetEntries(adapter.Get(), Kind::WINSServers, {L"10.0.0.9"});
     EXPECT_EQ(S_OK, adapter->Apply());
     EXPECT_EQ((Lines{
+                  Read(1, "DHCPEnabled"),
                   Exec(1, "ReleaseDHCPLease()"),
                   Exec(1, "EnableDHCP()"),
                   Exec(1, "RenewDHCPLease()"),
-                  Exec(1, "SetDNSServerSearchOrder(DNSServerSearchOrder=" + kEmpty + ")"),
-                  Exec(1, R"(SetWINSServer(WINSPrimaryServer=VT_BSTR"10.0.0.9"))"),
+                  Exec(1, "SetDNSServerSearchOrder()"),
+                  Exec(1, R"(SetWINSServer(Item WINSPrimaryServer=VT_BSTR"10.0.0.9"))"),
               }),
               TakeJournal());
 }
@@ -90,9 +137,10 @@ TEST_F(AttachedAdapterTest, ApplyStaticWithEmptyListsSendsZeroElementArraysAndNo
     EXPECT_EQ(S_OK, adapter->Apply());
     EXPECT_EQ((Lines{
                   Exec(0, "ReleaseDHCPLease()"),
-                  Exec(0, "EnableStatic(IPAddress=" + kEmpty + ", SubnetMask=" + kEmpty + ")"),
-                  Exec(0, "SetGateways(DefaultIPGateway=" + kEmpty + ")"),
-                  Exec(0, "SetDNSServerSearchOrder(DNSServerSearchOrder=" + kEmpty + ")"),
+                  Exec(0, "EnableStatic(Item IPAddress=" + kEmpty + ", Item SubnetMask=" + kEmpty + ")"),
+                  Read(0, "EnableStatic.out.ReturnValue"),
+                  Exec(0, "SetGateways(Item DefaultIPGateway=" + kEmpty + ")"),
+                  Exec(0, "SetDNSServerSearchOrder(Item DNSServerSearchOrder=" + kEmpty + ")"),
               }),
               TakeJournal());
 }
@@ -108,12 +156,13 @@ TEST_F(AttachedAdapterTest, ApplyStaticSendsTheListsAndTheFirstTwoWinsServers) {
     EXPECT_EQ(S_OK, adapter->Apply());
     EXPECT_EQ((Lines{
                   Exec(2, "ReleaseDHCPLease()"),
-                  Exec(2, R"(EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["172.16.0.10","172.16.0.11"], )"
-                          R"(SubnetMask=VT_ARRAY|VT_VARIANT["255.255.0.0","255.255.0.0"]))"),
-                  Exec(2, R"(SetGateways(DefaultIPGateway=VT_ARRAY|VT_VARIANT["172.16.0.1"]))"),
-                  Exec(2, R"(SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["172.16.0.2"]))"),
-                  Exec(2, R"(SetWINSServer(WINSPrimaryServer=VT_BSTR"172.16.0.5", )"
-                          R"(WINSSecondaryServer=VT_BSTR"172.16.0.6"))"),
+                  Exec(2, R"(EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT["172.16.0.10","172.16.0.11"], )"
+                          R"(Item SubnetMask=VT_ARRAY|VT_VARIANT["255.255.0.0","255.255.0.0"]))"),
+                  Read(2, "EnableStatic.out.ReturnValue"),
+                  Exec(2, R"(SetGateways(Item DefaultIPGateway=VT_ARRAY|VT_VARIANT["172.16.0.1"]))"),
+                  Exec(2, R"(SetDNSServerSearchOrder(Item DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["172.16.0.2"]))"),
+                  Exec(2, R"(SetWINSServer(Item WINSPrimaryServer=VT_BSTR"172.16.0.5", )"
+                          R"(Item WINSSecondaryServer=VT_BSTR"172.16.0.6"))"),
               }),
               TakeJournal());
     Json state = ConfigurationState(2);
@@ -133,22 +182,23 @@ TEST_F(AttachedAdapterTest, ApplySendsTheIPv4OnlyMethodsIPv4EntriesOnly) {
     EXPECT_EQ(S_OK, adapter->Apply());
     EXPECT_EQ((Lines{
                   Exec(2, "ReleaseDHCPLease()"),
-                  Exec(2, R"(EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["172.16.0.10","172.17.0.10"], )"
-                          R"(SubnetMask=VT_ARRAY|VT_VARIANT["255.255.0.0","255.255.255.0"]))"),
-                  Exec(2, R"(SetGateways(DefaultIPGateway=VT_ARRAY|VT_VARIANT["172.16.0.1"]))"),
+                  Exec(2, R"(EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT["172.16.0.10","172.17.0.10"], )"
+                          R"(Item SubnetMask=VT_ARRAY|VT_VARIANT["255.255.0.0","255.255.255.0"]))"),
+                  Read(2, "EnableStatic.out.ReturnValue"),
+                  Exec(2, R"(SetGateways(Item DefaultIPGateway=VT_ARRAY|VT_VARIANT["172.16.0.1"]))"),
                   // An entry of neither kind is the machine's to judge.
-                  Exec(2, R"(SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["172.16.0.2","odd"]))"),
+                  Exec(2, R"(SetDNSServerSearchOrder(Item DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["172.16.0.2","odd"]))"),
               }),
               TakeJournal());
     EXPECT_EQ(Json::array({"172.16.0.10", "172.17.0.10"}), ConfigurationState(2)["IPAddress"]);
     // The lists keep every entry.
     EXPECT_EQ(4, adapter->List(Kind::IPAddresses).Entries().Count());
 
-    // A list left without an IPv4 entry is sent empty, on the DHCP path too.
+    // A DNS list left without an IPv4 entry hands DNS back to DHCP there.
     adapter->SetIsDhcp(VARIANT_TRUE);
     SetEntries(adapter.Get(), Kind::DNSAddresses, {L"fe80::53"});
     EXPECT_EQ(S_OK, adapter->Apply());
-    EXPECT_EQ(Exec(2, "SetDNSServerSearchOrder(DNSServerSearchOrder=" + kEmpty + ")"), TakeJournal().back());
+    EXPECT_EQ(Exec(2, "SetDNSServerSearchOrder()"), TakeJournal().back());
 }
 
 TEST_F(AttachedAdapterTest, ApplyReportsSuccessWhateverTheMachineAnswersOnTheStaticPath) {
@@ -160,7 +210,7 @@ TEST_F(AttachedAdapterTest, ApplyReportsSuccessWhateverTheMachineAnswersOnTheSta
     EXPECT_EQ(S_OK, adapter->Apply());
     Lines journal = TakeJournal();
     ASSERT_EQ(4u, journal.size());
-    EXPECT_EQ(Exec(0, R"(SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["10.0.0.53"]))"),
+    EXPECT_EQ(Exec(0, R"(SetDNSServerSearchOrder(Item DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["10.0.0.53"]))"),
               journal[3]);
 }
 
@@ -168,19 +218,21 @@ TEST_F(AttachedAdapterTest, ApplyStopsWithSFalseWhenAParameterlessMethodFails) {
     ComPtr<CNetAdapterProperty> adapter = Attached(1);
     adapter->SetIsDhcp(VARIANT_TRUE);
 
+    // The machine shows DHCP: no gateway to clear first.
+    const std::string shown = Read(1, "DHCPEnabled");
     Machine().FailMethod(L"ReleaseDHCPLease", WBEM_E_FAILED);
     EXPECT_EQ(S_FALSE, adapter->Apply());
-    EXPECT_EQ(Lines{Exec(1, "ReleaseDHCPLease()")}, TakeJournal());
+    EXPECT_EQ((Lines{shown, Exec(1, "ReleaseDHCPLease()")}), TakeJournal());
     Machine().FailMethod(L"ReleaseDHCPLease", S_OK);
 
     Machine().FailMethod(L"EnableDHCP", WBEM_E_ACCESS_DENIED);
     EXPECT_EQ(S_FALSE, adapter->Apply());
-    EXPECT_EQ((Lines{Exec(1, "ReleaseDHCPLease()"), Exec(1, "EnableDHCP()")}), TakeJournal());
+    EXPECT_EQ((Lines{shown, Exec(1, "ReleaseDHCPLease()"), Exec(1, "EnableDHCP()")}), TakeJournal());
     Machine().FailMethod(L"EnableDHCP", S_OK);
 
     Machine().FailMethod(L"RenewDHCPLease", WBEM_E_FAILED);
     EXPECT_EQ(S_FALSE, adapter->Apply());
-    EXPECT_EQ((Lines{Exec(1, "ReleaseDHCPLease()"), Exec(1, "EnableDHCP()"), Exec(1, "RenewDHCPLease()")}),
+    EXPECT_EQ((Lines{shown, Exec(1, "ReleaseDHCPLease()"), Exec(1, "EnableDHCP()"), Exec(1, "RenewDHCPLease()")}),
               TakeJournal());
 }
 
@@ -188,7 +240,7 @@ TEST_F(AttachedAdapterTest, AReleaseThatTheMachineDeclinesStillCounts) {
     // A static adapter has no lease to release: WMI answers 100, not a failure.
     ComPtr<CNetAdapterProperty> adapter = Attached(0);
     EXPECT_EQ(S_OK, adapter->Apply());
-    EXPECT_EQ(4u, TakeJournal().size());
+    EXPECT_EQ(5u, TakeJournal().size());
 }
 
 TEST_F(AttachedAdapterTest, GetCurrentOnAStaticAdapterReadsEveryList) {
@@ -234,11 +286,11 @@ TEST_F(AttachedAdapterTest, GetCurrentThenApplySendsWhatWasRead) {
     Machine().ClearJournal();
     EXPECT_EQ(S_OK, adapter->Apply());
     Lines journal = TakeJournal();
-    ASSERT_EQ(5u, journal.size());
-    EXPECT_EQ(Exec(2, R"(EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["192.168.10.20","192.168.10.21"], )"
-                      R"(SubnetMask=VT_ARRAY|VT_VARIANT["255.255.255.0","255.255.255.0"]))"),
+    ASSERT_EQ(6u, journal.size());
+    EXPECT_EQ(Exec(2, R"(EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT["192.168.10.20","192.168.10.21"], )"
+                      R"(Item SubnetMask=VT_ARRAY|VT_VARIANT["255.255.255.0","255.255.255.0"]))"),
               journal[1]);
-    EXPECT_EQ(Exec(2, R"(SetWINSServer(WINSPrimaryServer=VT_BSTR"192.168.10.5"))"), journal[4]);
+    EXPECT_EQ(Exec(2, R"(SetWINSServer(Item WINSPrimaryServer=VT_BSTR"192.168.10.5"))"), journal[5]);
 }
 
 // ---- reading faults ----

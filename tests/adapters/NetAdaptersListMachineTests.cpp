@@ -64,14 +64,16 @@ protected:
         return out;
     }
     // The method calls of one adapter's static apply: one address with mask
-    // 255.255.255.0, gateways and DNS servers as given (array contents), no WINS.
+    // 255.255.255.0, gateways and DNS servers as given (array contents), no
+    // WINS. Without gateways, the gateway is cleared with the address itself.
     static Lines StaticApply(const std::string& address, const std::string& gateways = "",
                              const std::string& dns = "") {
         return {"ReleaseDHCPLease()",
-                "EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT[\"" + address +
-                    "\"], SubnetMask=VT_ARRAY|VT_VARIANT[\"255.255.255.0\"])",
-                "SetGateways(DefaultIPGateway=VT_ARRAY|VT_VARIANT[" + gateways + "])",
-                "SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT[" + dns + "])"};
+                "EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT[\"" + address +
+                    "\"], Item SubnetMask=VT_ARRAY|VT_VARIANT[\"255.255.255.0\"])",
+                "SetGateways(Item DefaultIPGateway=VT_ARRAY|VT_VARIANT[" +
+                    (gateways.empty() ? "\"" + address + "\"" : gateways) + "])",
+                "SetDNSServerSearchOrder(Item DNSServerSearchOrder=VT_ARRAY|VT_VARIANT[" + dns + "])"};
     }
     // The same for an adapter that read the machine's settings back.
     static Lines ReadBack(const std::string& address) {
@@ -241,7 +243,7 @@ TEST_F(MatchingTest, StoredAAndBAgainstMachineBAndOthersApplyOnlyB) {
     EXPECT_EQ(1, CountLines("connect"));
     EXPECT_EQ(1, CountLines("query"));
     Lines b = StaticApply("172.16.0.2");
-    b.push_back(R"(SetWINSServer(WINSPrimaryServer=VT_BSTR"172.16.0.9"))");
+    b.push_back(R"(SetWINSServer(Item WINSPrimaryServer=VT_BSTR"172.16.0.9"))");
     EXPECT_EQ(b, ExecsOn(3));
     // Adapters the profile knows nothing about are left alone.
     for (long id : {0L, 1L, 2L, 4L}) EXPECT_EQ(Lines{}, ExecsOn(id)) << id;
@@ -297,8 +299,8 @@ TEST_F(MatchingTest, OneStoredAdapterServesOnlyTheFirstMachineAdapterOfItsName) 
     ComPtr<CNetAdapterProperty> twin = AddStored(L"Twin", L"172.16.1.1");
     twin->SetIsDhcp(VARIANT_TRUE);
     EXPECT_EQ(S_OK, m_list->Apply());
-    EXPECT_EQ((Lines{"ReleaseDHCPLease()", "EnableDHCP()", "RenewDHCPLease()",
-                     "SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT[])"}),
+    EXPECT_EQ((Lines{R"(SetGateways(Item DefaultIPGateway=VT_ARRAY|VT_VARIANT["10.2.0.1"]))", "ReleaseDHCPLease()",
+                     "EnableDHCP()", "RenewDHCPLease()", "SetDNSServerSearchOrder()"}),
               ExecsOn(1));
     EXPECT_EQ(Lines{}, ExecsOn(2));
 }

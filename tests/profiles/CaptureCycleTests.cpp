@@ -201,10 +201,10 @@ TEST_F(CaptureCycle, AWindows11ProfileComesBackWithItsIPv4ConfigurationAndKeepsI
         if (line.rfind("exec Win32_NetworkAdapterConfiguration[0].", 0) == 0) sent.push_back(line.substr(42));
     EXPECT_EQ(sent, (std::vector<std::string>{
                         "ReleaseDHCPLease()",
-                        R"(EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["192.168.10.20","192.168.10.21"], )"
-                        R"(SubnetMask=VT_ARRAY|VT_VARIANT["255.255.255.0","255.255.255.0"]))",
-                        R"(SetGateways(DefaultIPGateway=VT_ARRAY|VT_VARIANT["192.168.10.1"]))",
-                        R"(SetDNSServerSearchOrder(DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["192.168.10.2"]))",
+                        R"(EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT["192.168.10.20","192.168.10.21"], )"
+                        R"(Item SubnetMask=VT_ARRAY|VT_VARIANT["255.255.255.0","255.255.255.0"]))",
+                        R"(SetGateways(Item DefaultIPGateway=VT_ARRAY|VT_VARIANT["192.168.10.1"]))",
+                        R"(SetDNSServerSearchOrder(Item DNSServerSearchOrder=VT_ARRAY|VT_VARIANT["192.168.10.2"]))",
                     }));
     EXPECT_EQ(Configuration(0), captured);
     EXPECT_EQ(Configuration(1)["DHCPEnabled"], true);
@@ -221,8 +221,8 @@ TEST_F(CaptureCycle, AddressesInDifferentSubnetsKeepTheirOwnMasksStraightFromCap
     ASSERT_EQ(profile->GetCurrent(), S_OK);
     Machine().ClearJournal();
     ASSERT_EQ(profile->Apply(), S_OK);
-    EXPECT_EQ(Calls(R"(EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["10.0.0.5","172.16.0.5"], )"
-                    R"(SubnetMask=VT_ARRAY|VT_VARIANT["255.0.0.0","255.255.0.0"]))"),
+    EXPECT_EQ(Calls(R"(EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT["10.0.0.5","172.16.0.5"], )"
+                    R"(Item SubnetMask=VT_ARRAY|VT_VARIANT["255.0.0.0","255.255.0.0"]))"),
               1);
     EXPECT_EQ(Configuration(0)["IPAddress"], Json::array({"10.0.0.5", "172.16.0.5", "fe80::5"}));
     EXPECT_EQ(Configuration(0)["IPSubnet"], Json::array({"255.0.0.0", "255.255.0.0", "64"}));

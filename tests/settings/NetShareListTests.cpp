@@ -1,25 +1,31 @@
+#include <algorithm>
 #include "SettingsTest.h"
 
 namespace SettingsTests {
 namespace {
 
-// C$ is administrative, IPC$ has no path, Laser is a printer share (Type 1).
+// C$ and IPC$ are the machine's own (Type with bit 0x80000000), Laser is a
+// printer share (Type 1), docs has a description.
 const std::string kShares = R"({"Win32_Share": [
-    {"Name": "C$", "Path": "C:\\", "Type": 0, "Description": "Default share"},
-    {"Name": "IPC$", "Path": null, "Type": 3},
-    {"Name": "docs", "Path": "C:\\docs", "Type": 0},
-    {"Name": "Laser", "Path": "LPT1:", "Type": 1}]})";
-
-// The same, but the system will not let C$ go.
-const std::string kSharesOneUndeletable = R"({"Win32_Share": [
-    {"Name": "C$", "Path": "C:\\", "Type": 0, "_undeletable": true},
-    {"Name": "IPC$", "Path": null, "Type": 3},
-    {"Name": "docs", "Path": "C:\\docs", "Type": 0},
+    {"Name": "C$", "Path": "C:\\", "Type": -2147483648, "Description": "Default share"},
+    {"Name": "IPC$", "Path": null, "Type": -2147483645, "_undeletable": true},
+    {"Name": "docs", "Path": "C:\\docs", "Type": 0, "Description": "Team documents"},
     {"Name": "Laser", "Path": "LPT1:", "Type": 1}]})";
 
 const Journal kQueryShares = {"connect ROOT\\CIMV2", "query SELECT * FROM Win32_Share"};
-const Journal kDeleteFour = {"exec Win32_Share[0].Delete()", "exec Win32_Share[1].Delete()",
-                             "exec Win32_Share[2].Delete()", "exec Win32_Share[3].Delete()"};
+// Each share's name and type are read; a share that is not the machine's own
+// has its path read too when Apply compares it with the list.
+Journal Walk(bool paths, std::initializer_list<int> deleted) {
+    Journal lines = kQueryShares;
+    for (int id = 0; id < 4; ++id) {
+        const std::string share = "Win32_Share[" + std::to_string(id) + "]";
+        lines.push_back("read " + share + ".Name");
+        lines.push_back("read " + share + ".Type");
+        if (paths && id >= 2) lines.push_back("read " + share + ".Path");
+        if (std::find(deleted.begin(), deleted.end(), id) != deleted.end()) lines.push_back("exec " + share + ".Delete()");
+    }
+    return lines;
+}
 
 Journal Concat(std::initializer_list<Journal> parts) {
     Journal all;
@@ -163,63 +169,70 @@ TEST_F(NetShareListTest, GetCurrentKeepsUnreadableTextsAsNull) {
 
 // ---- CloseAll ----
 
-TEST_F(NetShareListTest, CloseAllDeletesTheMachineSharesAndLeavesTheList) {
-    Install(kSharesOneUndeletable);
+TEST_F(NetShareListTest, CloseAllDeletesAllButTheMachinesOwnSharesAndLeavesTheList) {
+    Install(kShares);
     ComPtr<INetShareList> list = NewList();
     Add(list.Get(), L"mine", L"E:\\");
     EXPECT_EQ(S_OK, list->CloseAll());
-    EXPECT_EQ(Concat({kQueryShares, kDeleteFour}), MachineJournal());
-    EXPECT_EQ(std::vector<std::string>{R"("C$" "C:\\" 0)"}, MachineShares());
+    EXPECT_EQ(Walk(false, {2, 3}), MachineJournal());
+    EXPECT_EQ((std::vector<std::string>{R"("C$" "C:\\" -2147483648)", R"("IPC$" null -2147483645)"}), MachineShares());
     EXPECT_EQ((Entries{{Text(L"mine"), Text(L"E:\\")}}), EntriesOf(list.Get()));
+
+    // Where the type cannot be read, the name tells: ADMIN$, IPC$, a drive letter and "$".
+    Install(R"({"Win32_Share": [{"Name": "admin$"}, {"Name": "d$", "Type": null}, {"Name": "ipc$", "Type": "x"},
+                                {"Name": "DD$"}, {"Name": "1$"}, {"Name": "e"}]})");
+    EXPECT_EQ(S_OK, list->CloseAll());
+    EXPECT_EQ((std::vector<std::string>{R"("admin$" null null)", R"("d$" null null)", R"("ipc$" null "x")"}),
+              MachineShares());
 }
 
 // ---- Apply ----
 
-TEST_F(NetShareListTest, ApplyOfAnEmptyListDeletesEveryShareAndCreatesNone) {
-    Install(kSharesOneUndeletable);
+TEST_F(NetShareListTest, ApplyOfAnEmptyListDeletesAllButTheMachinesOwnShares) {
+    Install(kShares);
     ComPtr<INetShareList> list = NewList();
     EXPECT_EQ(S_OK, list->Apply());
-    EXPECT_EQ(Concat({kQueryShares, kDeleteFour, kQueryShares}), MachineJournal());
-    EXPECT_EQ(std::vector<std::string>{R"("C$" "C:\\" 0)"}, MachineShares());
-
-    // With nothing left and nothing to create, no class object is fetched.
-    Install(kShares);
-    EXPECT_EQ(S_OK, list->Apply());
-    EXPECT_EQ(Concat({kQueryShares, kDeleteFour, kQueryShares}), MachineJournal());
-    EXPECT_EQ(std::vector<std::string>{}, MachineShares());
+    // With nothing to create, no class object is fetched.
+    EXPECT_EQ(Walk(true, {2, 3}), MachineJournal());
+    EXPECT_EQ((std::vector<std::string>{R"("C$" "C:\\" -2147483648)", R"("IPC$" null -2147483645)"}), MachineShares());
 }
 
-TEST_F(NetShareListTest, ApplyCreatesEveryEntryAsADiskShareOnAShareLeft) {
-    Install(kSharesOneUndeletable);
+TEST_F(NetShareListTest, ARoundTripChangesNothing) {
+    Install(kShares);
+    const auto before = Machine().State();
     ComPtr<INetShareList> list = NewList();
     EXPECT_EQ(S_OK, list->GetCurrent());
-    EXPECT_EQ(S_OK, list->RemoveAt(0));  // C$ stays on its own
     Machine().ClearJournal();
     EXPECT_EQ(S_OK, list->Apply());
-    EXPECT_EQ(Concat({kQueryShares, kDeleteFour, kQueryShares,
-                      {"exec Win32_Share[0].Create(Name=VT_BSTR\"IPC$\", Path=VT_BSTR null, Type=VT_I4 0)",
-                       "exec Win32_Share[0].Create(Name=VT_BSTR\"docs\", Path=VT_BSTR\"C:\\docs\", Type=VT_I4 0)",
-                       "exec Win32_Share[0].Create(Name=VT_BSTR\"Laser\", Path=VT_BSTR\"LPT1:\", Type=VT_I4 0)"}}),
-              MachineJournal());
-    // IPC$ without a path cannot be created; the later entries still are.
-    EXPECT_EQ((std::vector<std::string>{R"("C$" "C:\\" 0)", R"("docs" "C:\\docs" 0)", R"("Laser" "LPT1:" 0)"}),
-              MachineShares());
+    EXPECT_EQ(Walk(true, {}), MachineJournal());
+    EXPECT_EQ(before, Machine().State());
+    // Names and paths compare without regard to case.
+    Install(kShares);
+    ComPtr<INetShareList> upper = NewList();
+    Add(upper.Get(), L"DOCS", L"c:\\DOCS");
+    Add(upper.Get(), L"laser", L"lpt1:");
+    EXPECT_EQ(S_OK, upper->Apply());
+    EXPECT_EQ(Walk(true, {}), MachineJournal());
+    EXPECT_EQ(before, Machine().State());
 }
 
-TEST_F(NetShareListTest, ApplyCreatesThroughTheClassObjectWhenNoShareIsLeft) {
+TEST_F(NetShareListTest, ApplyCreatesWhatTheMachineLacksOnTheClassAsDiskShares) {
     Install(kShares);
     ComPtr<INetShareList> list = NewList();
-    Add(list.Get(), L"docs", L"D:\\docs");
+    Add(list.Get(), L"docs", L"D:\\docs");    // another path: deleted and created anew
+    Add(list.Get(), L"c$", L"D:\\");          // never created
     Add(list.Get(), L"team's", LR"(\\?\E:\team)");
     EXPECT_EQ(S_OK, list->Apply());
-    EXPECT_EQ(Concat({kQueryShares, kDeleteFour, kQueryShares,
-                      {"connect ROOT\\CIMV2", "get Win32_Share",
-                       R"(exec Win32_Share.Create(Name=VT_BSTR"docs", Path=VT_BSTR"D:\docs", Type=VT_I4 0))",
-                       R"(exec Win32_Share.Create(Name=VT_BSTR"team's", Path=VT_BSTR"\\?\E:\team", Type=VT_I4 0))"}}),
-              MachineJournal());
-    EXPECT_EQ((std::vector<std::string>{R"("docs" "D:\\docs" 0)", R"("team's" "\\\\?\\E:\\team" 0)"}),
+    Journal expected = Walk(true, {2, 3});
+    expected.insert(expected.end(),
+                    {"connect ROOT\\CIMV2", "get Win32_Share",
+                     R"(exec Win32_Share.Create(Item Path=VT_BSTR"D:\docs", Item Name=VT_BSTR"docs", Item Type=VT_I4 0))",
+                     R"(exec Win32_Share.Create(Item Path=VT_BSTR"\\?\E:\team", Item Name=VT_BSTR"team's", Item Type=VT_I4 0))"});
+    EXPECT_EQ(expected, MachineJournal());
+    EXPECT_EQ((std::vector<std::string>{R"("C$" "C:\\" -2147483648)", R"("IPC$" null -2147483645)",
+                                        R"("docs" "D:\\docs" 0)", R"("team's" "\\\\?\\E:\\team" 0)"}),
               MachineShares());
-    EXPECT_EQ(2, ReadLong(list.Get(), &INetShareList::get_Count));
+    EXPECT_EQ(3, ReadLong(list.Get(), &INetShareList::get_Count));
 }
 
 TEST_F(NetShareListTest, ApplySucceedsWhateverTheMachineAnswers) {
@@ -230,7 +243,7 @@ TEST_F(NetShareListTest, ApplySucceedsWhateverTheMachineAnswers) {
     Add(list.Get(), L"new", L"N:\\");
     EXPECT_EQ(S_OK, list->Apply());
     EXPECT_EQ(4u, MachineShares().size());
-    EXPECT_EQ("exec Win32_Share[0].Create(Name=VT_BSTR\"new\", Path=VT_BSTR\"N:\\\", Type=VT_I4 0)",
+    EXPECT_EQ(R"(exec Win32_Share.Create(Item Path=VT_BSTR"N:\", Item Name=VT_BSTR"new", Item Type=VT_I4 0))",
               MachineJournal().back());
 
     Install(kShares).FailConnect(WBEM_E_ACCESS_DENIED);

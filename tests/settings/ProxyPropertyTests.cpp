@@ -212,8 +212,8 @@ TEST_F(ProxyPropertyTest, ApplySendsTheHttpPairOnly) {
     Put(proxy.Get(), &IProxyProperty::put_HTTPPort, L"8080");
     EXPECT_EQ(S_OK, proxy->Apply());
     EXPECT_EQ((Journal{"connect ROOT\\CIMV2", "query SELECT * FROM Win32_Proxy",
-                       "exec Win32_Proxy[0].SetProxySetting(ProxyServer=VT_BSTR\"proxy.corp\", "
-                       "ProxyPortNumber=VT_BSTR\"8080\")"}),
+                       "exec Win32_Proxy[0].SetProxySetting(Item ProxyServer=VT_BSTR\"proxy.corp\", "
+                       "Item ProxyPortNumber=VT_BSTR\"8080\")"}),
               MachineJournal());
     EXPECT_EQ("proxy.corp", machine.Instance("Win32_Proxy", 0)["ProxyServer"]);
     EXPECT_EQ("8080", machine.Instance("Win32_Proxy", 0)["ProxyPortNumber"]);
@@ -227,9 +227,9 @@ TEST_F(ProxyPropertyTest, ApplySendsEmptyAndNullTextsAsStrings) {
     EXPECT_EQ(S_OK, proxy->Apply());
     const std::string query = "query SELECT * FROM Win32_Proxy";
     EXPECT_EQ((Journal{"connect ROOT\\CIMV2", query,
-                       "exec Win32_Proxy[0].SetProxySetting(ProxyServer=VT_BSTR\"\", ProxyPortNumber=VT_BSTR\"\")",
+                       "exec Win32_Proxy[0].SetProxySetting(Item ProxyServer=VT_BSTR\"\", Item ProxyPortNumber=VT_BSTR\"\")",
                        "connect ROOT\\CIMV2", query,
-                       "exec Win32_Proxy[0].SetProxySetting(ProxyServer=VT_BSTR null, ProxyPortNumber=VT_BSTR\"\")"}),
+                       "exec Win32_Proxy[0].SetProxySetting(Item ProxyServer=VT_BSTR null, Item ProxyPortNumber=VT_BSTR\"\")"}),
               MachineJournal());
 }
 

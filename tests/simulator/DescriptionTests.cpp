@@ -27,8 +27,8 @@ TEST(Description, TheExampleMachineLoadsAndRoundTrips) {
     auto machine = CMachine::FromJson(text);
     EXPECT_EQ(Json::parse(text), machine->State());
     EXPECT_EQ(Json::parse(text), Json::parse(machine->ToJson()));
-    EXPECT_EQ(4u, machine->Ids("Win32_NetworkAdapter").size());
-    EXPECT_EQ((std::vector<long>{0, 1, 2, 3}), machine->Ids("Win32_NetworkAdapterConfiguration"));
+    EXPECT_EQ(5u, machine->Ids("Win32_NetworkAdapter").size());
+    EXPECT_EQ((std::vector<long>{0, 1, 2, 3, 4}), machine->Ids("Win32_NetworkAdapterConfiguration"));
     EXPECT_EQ(3u, machine->Ids("Win32_Printer").size());
     EXPECT_EQ(R"(\\print-srv\floor2)", machine->Instance("Win32_Printer", 2)["DeviceID"]);
     EXPECT_EQ("Ethernet", machine->Instance("Win32_NetworkAdapter", 0)["NetConnectionID"]);

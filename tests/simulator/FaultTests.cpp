@@ -95,21 +95,52 @@ TEST_F(Faults, ExecMethodTakesFlagsZeroAndNoNamedValues) {
     EXPECT_TRUE(Machine().Instance("Win32_Printer", 0)["Default"].get<bool>());
 }
 
-TEST_F(Faults, InParametersAreStringArrays) {
+TEST_F(Faults, InParametersKeepTheirDocumentedTypes) {
     ComPtr<ISWbemObject> eth = Configuration(0);
-    ComPtr<ISWbemObject> in = InParameters(eth.Get(), L"SetGateways");
+    const Json before = Machine().State();
+    ComPtr<ISWbemObject> in = InParameters(eth.Get(), L"SetWINSServer");
     ComPtr<ISWbemPropertySet> properties = PropertiesOf(in.Get());
-    CBstr name(L"DefaultIPGateway");
+    CBstr primary(L"WINSPrimaryServer"), secondary(L"WINSSecondaryServer"), method(L"SetWINSServer");
+    const size_t lines = MachineJournal().size();
+    // The servers are strings: adding one as a string array, or putting an
+    // array into it, is refused, and it stays NULL; Windows writes no line.
     ComPtr<ISWbemProperty> property;
-    EXPECT_EQ(kInvalidParameter, properties->Add(name.Get(), wbemCimtypeSint32, VARIANT_TRUE, 0,
-                                                 property.GetAddressOf()));
-    EXPECT_EQ("reject Add Win32_NetworkAdapterConfiguration[0].SetGateways.in.DefaultIPGateway: CIM type 3",
-              MachineJournal().back());
-    EXPECT_EQ(kInvalidParameter, properties->Add(name.Get(), wbemCimtypeString, VARIANT_FALSE, 0,
-                                                 property.GetAddressOf()));
-    EXPECT_EQ("reject Add Win32_NetworkAdapterConfiguration[0].SetGateways.in.DefaultIPGateway: not an array",
-              MachineJournal().back());
+    EXPECT_EQ(kTypeMismatch, properties->Add(primary.Get(), wbemCimtypeString, VARIANT_TRUE, 0, property.GetAddressOf()));
     EXPECT_FALSE(property);
+    ASSERT_EQ(S_OK, properties->Item(primary.Get(), 0, property.GetAddressOf()));
+    CVariant servers = Strs({L"10.0.0.7"});
+    EXPECT_EQ(kTypeMismatch, property->put_Value(servers.Get()));
+    EXPECT_EQ(lines, MachineJournal().size());
+    // A required parameter left NULL: the method sees nothing and answers 68.
+    ComPtr<ISWbemObject> out;
+    ASSERT_EQ(S_OK, eth->ExecMethod_(method.Get(), in.Get(), 0, nullptr, out.GetAddressOf()));
+    EXPECT_EQ("exec Win32_NetworkAdapterConfiguration[0].SetWINSServer()", MachineJournal().back());
+    EXPECT_EQ(68, V_I4(Read(out.Get(), L"ReturnValue").Get()));
+    EXPECT_EQ(before, Machine().State());
+
+    // Through Item, or Add with the declared type, the value arrives.
+    CVariant first = Str(L"10.0.0.7"), second = Str(L"10.0.0.8");
+    ASSERT_EQ(S_OK, property->put_Value(first.Get()));
+    ASSERT_EQ(S_OK, properties->Add(secondary.Get(), wbemCimtypeString, VARIANT_FALSE, 0,
+                                    property.ReleaseAndGetAddressOf()));
+    ASSERT_EQ(S_OK, property->put_Value(second.Get()));
+    ASSERT_EQ(S_OK, eth->ExecMethod_(method.Get(), in.Get(), 0, nullptr, out.ReleaseAndGetAddressOf()));
+    EXPECT_EQ("exec Win32_NetworkAdapterConfiguration[0].SetWINSServer(Item WINSPrimaryServer=VT_BSTR\"10.0.0.7\", "
+              "Add WINSSecondaryServer=VT_BSTR\"10.0.0.8\")",
+              MachineJournal().back());
+    EXPECT_EQ("10.0.0.8", Machine().Instance("Win32_NetworkAdapterConfiguration", 0)["WINSSecondaryServer"]);
+
+    // Create's Type is a uint32 and Access an object.
+    ComPtr<ISWbemObject> create = InParameters(Object(L"SELECT * FROM Win32_Share").Get(), L"Create");
+    properties = PropertiesOf(create.Get());
+    CBstr type(L"Type"), access(L"Access");
+    EXPECT_EQ(kTypeMismatch,
+              properties->Add(type.Get(), wbemCimtypeString, VARIANT_TRUE, 0, property.ReleaseAndGetAddressOf()));
+    EXPECT_EQ(S_OK, properties->Add(type.Get(), wbemCimtypeUint32, VARIANT_FALSE, 0, property.ReleaseAndGetAddressOf()));
+    CVariant text = Str(L"0");
+    EXPECT_EQ(kTypeMismatch, property->put_Value(text.Get()));
+    ASSERT_EQ(S_OK, properties->Item(access.Get(), 0, property.ReleaseAndGetAddressOf()));
+    EXPECT_EQ(kTypeMismatch, property->put_Value(text.Get()));
 }
 
 // ---- Injected faults ----

@@ -37,17 +37,17 @@ TEST_F(JournalFormat, RecordsEveryCallWithItsTargetAndInParameters) {
                   "connect ROOT\\CIMV2",
                   "query SELECT * FROM Win32_NetworkAdapter",
                   "associators Win32_NetworkAdapter[0] Win32_NetworkAdapterConfiguration",
-                  "exec Win32_NetworkAdapterConfiguration[0].EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT[\"10.0.0.5\","
-                  "\"10.0.0.6\"], SubnetMask=VT_ARRAY|VT_VARIANT[])",
+                  "exec Win32_NetworkAdapterConfiguration[0].EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT["
+                  "\"10.0.0.5\",\"10.0.0.6\"], Item SubnetMask=VT_ARRAY|VT_VARIANT[])",
                   "read Win32_NetworkAdapterConfiguration[0].EnableStatic.out.ReturnValue",
-                  "exec Win32_NetworkAdapterConfiguration[0].SetWINSServer(WINSPrimaryServer=VT_BSTR\"10.0.0.9\", "
-                  "WINSSecondaryServer=VT_BSTR\"10.0.0.10\")",
+                  "exec Win32_NetworkAdapterConfiguration[0].SetWINSServer(Item WINSPrimaryServer=VT_BSTR\"10.0.0.9\", "
+                  "Item WINSSecondaryServer=VT_BSTR\"10.0.0.10\")",
                   "read Win32_NetworkAdapterConfiguration[0].SetWINSServer.out.ReturnValue",
                   "exec Win32_NetworkAdapterConfiguration[0].ReleaseDHCPLease()",
                   "read Win32_NetworkAdapterConfiguration[0].ReleaseDHCPLease.out.ReturnValue",
                   "connect ROOT\\CIMV2",
                   "get Win32_Share",
-                  "exec Win32_Share.Create(Name=VT_BSTR\"docs2\", Path=VT_BSTR\"C:\\docs\", Type=VT_I4 0)",
+                  "exec Win32_Share.Create(Item Path=VT_BSTR\"C:\\docs\", Item Name=VT_BSTR\"docs2\", Item Type=VT_I4 0)",
                   "read Win32_Share.Create.out.ReturnValue",
                   "connect ROOT\\CIMV2",
                   "query SELECT * FROM Win32_Share",
@@ -62,18 +62,23 @@ TEST_F(JournalFormat, RecordsEveryCallWithItsTargetAndInParameters) {
 }
 
 TEST_F(JournalFormat, ValuesInFullForm) {
-    ComPtr<ISWbemObject> docs = Object(L"SELECT * FROM Win32_Share", 1);
-    ComPtr<ISWbemObject> in = InParameters(docs.Get(), L"Create");
-    ASSERT_TRUE(in);
-    ComPtr<ISWbemPropertySet> properties = PropertiesOf(in.Get());
-    auto add = [&](const wchar_t* name, CVariant* value) {
-        CBstr propertyName(name);
+    // SetProxySetting's parameters take any value; each exec line lists those
+    // set, in the instance's order, with the member that reached them.
+    ComPtr<ISWbemObject> proxy = Object(L"SELECT * FROM Win32_Proxy");
+    auto exec = [&](const wchar_t* byAdd, CVariant* addValue, CVariant* itemValue) {
+        ComPtr<ISWbemObject> in = InParameters(proxy.Get(), L"SetProxySetting");
+        ASSERT_TRUE(in);
+        ComPtr<ISWbemPropertySet> properties = PropertiesOf(in.Get());
+        CBstr added(byAdd), server(L"ProxyServer");
         ComPtr<ISWbemProperty> property;
-        ASSERT_EQ(S_OK, properties->Add(propertyName.Get(), wbemCimtypeString, VARIANT_TRUE, 0,
-                                        property.GetAddressOf()));
-        if (value) {
-            ASSERT_EQ(S_OK, property->put_Value(value->Get()));
+        ASSERT_EQ(S_OK, properties->Add(added.Get(), wbemCimtypeString, VARIANT_TRUE, 0, property.GetAddressOf()));
+        if (addValue) ASSERT_EQ(S_OK, property->put_Value(addValue->Get()));
+        if (itemValue) {
+            ASSERT_EQ(S_OK, properties->Item(server.Get(), 0, property.ReleaseAndGetAddressOf()));
+            ASSERT_EQ(S_OK, property->put_Value(itemValue->Get()));
         }
+        CBstr name(L"SetProxySetting");
+        ASSERT_EQ(S_OK, proxy->ExecMethod_(name.Get(), in.Get(), 0, nullptr, nullptr));
     };
     CVariant mixed;
     {
@@ -87,23 +92,23 @@ TEST_F(JournalFormat, ValuesInFullForm) {
         V_ARRAY(mixed.Get()) = array.Detach();
         V_VT(mixed.Get()) = VT_ARRAY | VT_VARIANT;
     }
-    CVariant yes, no, empty, three = I4(3), first = Str(L"first");
+    CVariant yes, no, empty, three = I4(3);
     V_VT(yes.Get()) = VT_BOOL;
     V_BOOL(yes.Get()) = VARIANT_TRUE;
     V_VT(no.Get()) = VT_BOOL;
     V_BOOL(no.Get()) = VARIANT_FALSE;
-    add(L"Name", &first);
-    add(L"Path", nullptr);  // added, never given a value
-    add(L"Type", &yes);
-    add(L"Description", &empty);
-    add(L"Access", &no);
-    add(L"MaximumAllowed", &three);
-    add(L"Name", &mixed);  // a second Add keeps the parameter's place
-    CBstr name(L"Create");
-    ASSERT_EQ(S_OK, docs->ExecMethod_(name.Get(), in.Get(), 0, nullptr, nullptr));
-    EXPECT_EQ("exec Win32_Share[1].Create(Name=VT_ARRAY|VT_VARIANT[\"a\"b\\c\",VT_I4 -7,VT_NULL,VT_BSTR null], "
-              "Path=VT_NULL, Type=VT_BOOL true, Description=VT_EMPTY, Access=VT_BOOL false, MaximumAllowed=VT_I4 3)",
+    exec(L"ProxyPortNumber", &yes, &mixed);
+    EXPECT_EQ("exec Win32_Proxy[0].SetProxySetting(Item ProxyServer=VT_ARRAY|VT_VARIANT[\"a\"b\\c\",VT_I4 -7,VT_NULL,"
+              "VT_BSTR null], Add ProxyPortNumber=VT_BOOL true)",
               MachineJournal().back());
+    exec(L"ProxyPortNumber", &three, &empty);
+    EXPECT_EQ("exec Win32_Proxy[0].SetProxySetting(Item ProxyServer=VT_EMPTY, Add ProxyPortNumber=VT_I4 3)",
+              MachineJournal().back());
+    // Added but never given a value: not set, so not listed.
+    exec(L"ProxyServer", nullptr, nullptr);
+    EXPECT_EQ("exec Win32_Proxy[0].SetProxySetting()", MachineJournal().back());
+    exec(L"ProxyPortNumber", &no, nullptr);
+    EXPECT_EQ("exec Win32_Proxy[0].SetProxySetting(Add ProxyPortNumber=VT_BOOL false)", MachineJournal().back());
 }
 
 } // namespace

@@ -146,6 +146,14 @@ ComPtr<ISWbemObject> SimulatorTest::InParameters(ISWbemObject* object, const wch
     return in;
 }
 
+ComPtr<ISWbemObject> SimulatorTest::ShareClass() {
+    ComPtr<ISWbemServices> services = Connect();
+    CBstr path(L"Win32_Share");
+    ComPtr<ISWbemObject> shareClass;
+    EXPECT_EQ(S_OK, services->Get(path.Get(), 0, nullptr, shareClass.GetAddressOf()));
+    return shareClass;
+}
+
 ComPtr<ISWbemPropertySet> SimulatorTest::PropertiesOf(ISWbemObject* object) {
     ComPtr<ISWbemPropertySet> properties;
     EXPECT_EQ(S_OK, object->get_Properties_(properties.GetAddressOf()));
@@ -170,10 +178,11 @@ CallResult SimulatorTest::Call(ISWbemObject* object, const wchar_t* method, cons
         for (const auto& [name, value] : params) {
             CBstr propertyName(name);
             ComPtr<ISWbemProperty> property;
-            EXPECT_EQ(S_OK, properties->Add(propertyName.Get(), wbemCimtypeString, VARIANT_TRUE, 0,
-                                            property.GetAddressOf()));
+            // As Windows' samples set them: Item, then the value.
+            EXPECT_EQ(S_OK, properties->Item(propertyName.Get(), 0, property.GetAddressOf()));
             if (!property) return {E_FAIL, -1};
-            EXPECT_EQ(S_OK, property->put_Value(const_cast<VARIANT*>(value.Get())));
+            EXPECT_EQ(S_OK, property->put_Value(const_cast<VARIANT*>(value.Get())))
+                << VarquelTest::Narrow(std::wstring(name));
         }
     }
     ComPtr<ISWbemObject> out;

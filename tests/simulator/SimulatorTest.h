@@ -27,6 +27,7 @@ constexpr HRESULT kNotFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
 constexpr HRESULT kInvalidParameter = static_cast<HRESULT>(WBEM_E_INVALID_PARAMETER);
 constexpr HRESULT kInvalidQuery = static_cast<HRESULT>(WBEM_E_INVALID_QUERY);
 constexpr HRESULT kInvalidClass = static_cast<HRESULT>(WBEM_E_INVALID_CLASS);
+constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
 
 // Values as a client sends them.
 CVariant Str(const wchar_t* text);
@@ -64,6 +65,8 @@ protected:
     ComPtr<ISWbemPropertySet> PropertiesOf(ISWbemObject* object);
     // Prepares, fills and runs a method as WMI clients do, reading its ReturnValue.
     CallResult Call(ISWbemObject* object, const wchar_t* method, const Params& params = {});
+    // Win32_Share's class object, on which its static Create is called.
+    ComPtr<ISWbemObject> ShareClass();
 };
 
 } // namespace SimulatorTests

@@ -53,7 +53,7 @@ TEST_F(WmiMethodCall, PreparesSetsAndExecutesWithTheDocumentedCalls) {
         CVariant addresses = Strings({L"10.0.0.7", L"10.0.0.8"});
         CVariant masks = Strings({L"255.0.0.0", L"255.255.0.0"});
         EXPECT_EQ(0, call.SetParameter(L"IPAddress", *addresses));
-        EXPECT_EQ(7, Machine().CallCount());  // Add, put_Value
+        EXPECT_EQ(7, Machine().CallCount());  // Item, put_Value
         EXPECT_EQ(0, call.SetParameter(L"SubnetMask", *masks));
         EXPECT_EQ(S_OK, call.Execute());
         EXPECT_EQ(10, Machine().CallCount());
@@ -61,15 +61,15 @@ TEST_F(WmiMethodCall, PreparesSetsAndExecutesWithTheDocumentedCalls) {
         EXPECT_LT(1, Machine().LiveObjects());
     }
     EXPECT_EQ(1, Machine().LiveObjects());  // only the caller's configuration
-    EXPECT_EQ((Journal{"exec Win32_NetworkAdapterConfiguration[0].EnableStatic(IPAddress=VT_ARRAY|VT_VARIANT["
-                       "\"10.0.0.7\",\"10.0.0.8\"], SubnetMask=VT_ARRAY|VT_VARIANT[\"255.0.0.0\",\"255.255.0.0\"])"}),
+    EXPECT_EQ((Journal{"exec Win32_NetworkAdapterConfiguration[0].EnableStatic(Item IPAddress=VT_ARRAY|VT_VARIANT["
+                       "\"10.0.0.7\",\"10.0.0.8\"], Item SubnetMask=VT_ARRAY|VT_VARIANT[\"255.0.0.0\",\"255.255.0.0\"])"}),
               MachineJournal());
     Json config = Machine().Instance("Win32_NetworkAdapterConfiguration", 0);
     EXPECT_EQ(Json::parse(R"(["10.0.0.7", "10.0.0.8"])"), config["IPAddress"]);
 }
 
-// Strings go as VT_BSTR and integers as VT_I4, though every parameter is
-// added as a string array.
+// Strings go as VT_BSTR and integers as VT_I4, into the parameters the
+// spawned instance holds with their documented types: a string, a uint32.
 TEST_F(WmiMethodCall, SetParameterSendsStringsAndIntegersAsTheyAre) {
     ComPtr<ISWbemObject> shareClass = Varquel::GetWmiClassObject(L"Win32_Share");
     ASSERT_TRUE(shareClass);
@@ -80,10 +80,23 @@ TEST_F(WmiMethodCall, SetParameterSendsStringsAndIntegersAsTheyAre) {
     EXPECT_EQ(0, call.SetParameter(L"Type", 0L));
     EXPECT_EQ(0, call.SetParameter(L"Description", static_cast<BSTR>(nullptr)));
     EXPECT_EQ(S_OK, call.Execute());
-    EXPECT_EQ("exec Win32_Share.Create(Name=VT_BSTR\"music\", Path=VT_BSTR\"E:\\music\", Type=VT_I4 0, "
-              "Description=VT_BSTR null)",
+    EXPECT_EQ("exec Win32_Share.Create(Item Path=VT_BSTR\"E:\\music\", Item Name=VT_BSTR\"music\", Item Type=VT_I4 0, "
+              "Item Description=VT_BSTR null)",
               MachineJournal().back());
     EXPECT_EQ("music", Machine().Instance("Win32_Share", 3)["Name"]);
+
+    // WINS servers are single strings: added as string arrays, they would
+    // never reach the method.
+    ComPtr<ISWbemObject> configuration = Configuration();
+    CWmiMethodCall wins(configuration.Get(), L"SetWINSServer");
+    CBstr primary(L"10.0.0.21"), secondary(L"10.0.0.22");
+    EXPECT_EQ(0, wins.SetParameter(L"WINSPrimaryServer", primary.Get()));
+    EXPECT_EQ(0, wins.SetParameter(L"WINSSecondaryServer", secondary.Get()));
+    EXPECT_EQ(S_OK, wins.Execute());
+    EXPECT_EQ(0, wins.ReturnValue());
+    Json config = Machine().Instance("Win32_NetworkAdapterConfiguration", 0);
+    EXPECT_EQ("10.0.0.21", config["WINSPrimaryServer"]);
+    EXPECT_EQ("10.0.0.22", config["WINSSecondaryServer"]);
 }
 
 TEST_F(WmiMethodCall, ExecuteReturnsTheHresultOfExecMethod) {
