@@ -1,6 +1,6 @@
 #include "settings/ProxyProperty.h"
 #include <wininet.h>
-#include "settings/UserProxy.h"
+#include "settings/WinInetProxy.h"
 #include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
 #include "wmi/WmiQuery.h"

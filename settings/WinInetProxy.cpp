@@ -1,4 +1,4 @@
-#include "settings/UserProxy.h"
+#include "settings/WinInetProxy.h"
 #include <wininet.h>
 #include <memory>
 
