@@ -108,7 +108,8 @@ proxy.HTTPPort = "not a number";
 show("proxy, port text", proxy.HTTPPort);
 new ActiveXObject("Varquel.ProxyProperty").GetCurrent();  // machine-dependent: result not shown
 
-// ---- The user's whole proxy (only a refused Apply: the prefix's proxy is left alone)
+// ---- The user's whole proxy: only a refused Apply, and no GetCurrent (Wine's WinINet
+// writes ProxyEnable into the prefix on its first read)
 var userProxy = new ActiveXObject("Varquel.UserProxy");
 function userProxyFields() {
     return "AutoDetect " + userProxy.AutoDetect + ", AutoConfigEnabled " + userProxy.AutoConfigEnabled +
@@ -130,7 +131,6 @@ try {
 } catch (error) {
     show("user proxy, port 80800", "0x" + (error.number + 0x100000000).toString(16).toUpperCase());
 }
-new ActiveXObject("Varquel.UserProxy").GetCurrent();  // machine-dependent: result not shown
 
 // ---- Share list (edited only; the machine's shares are left alone)
 var shares = new ActiveXObject("Varquel.NetShareList");

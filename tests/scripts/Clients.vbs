@@ -143,7 +143,8 @@ proxy.HTTPPort = "not a number"
 Show "proxy, port text", proxy.HTTPPort
 CreateObject("Varquel.ProxyProperty").GetCurrent  ' machine-dependent: result not shown
 
-' ---- The user's whole proxy (only a refused Apply: the prefix's proxy is left alone)
+' ---- The user's whole proxy: only a refused Apply, and no GetCurrent (Wine's WinINet
+' writes ProxyEnable into the prefix on its first read)
 Set userProxy = CreateObject("Varquel.UserProxy")
 Function UserProxyFields()
     UserProxyFields = "AutoDetect " & userProxy.AutoDetect & ", AutoConfigEnabled " & userProxy.AutoConfigEnabled & _
@@ -164,7 +165,6 @@ userProxy.Apply
 Show "user proxy, port 80800", "0x" & Hex(Err.Number)
 Err.Clear
 On Error GoTo 0
-CreateObject("Varquel.UserProxy").GetCurrent  ' machine-dependent: result not shown
 
 ' ---- Share list (edited only; the machine's shares are left alone)
 Set shares = CreateObject("Varquel.NetShareList")
