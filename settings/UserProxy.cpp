@@ -24,6 +24,12 @@ HRESULT CUserProxy::GetFlag(bool flag, VARIANT_BOOL* out) noexcept {
     return S_OK;
 }
 
+// Any value but 0 is true.
+HRESULT CUserProxy::PutFlag(bool& flag, VARIANT_BOOL value) noexcept {
+    flag = value != VARIANT_FALSE;
+    return S_OK;
+}
+
 HRESULT CUserProxy::GetText(const std::wstring& text, BSTR* out, std::source_location where) noexcept {
     return ComBoundaryOut(
         out,
@@ -45,24 +51,17 @@ HRESULT CUserProxy::PutText(std::wstring& text, BSTR value, std::source_location
 }
 
 STDMETHODIMP CUserProxy::get_AutoDetect(VARIANT_BOOL *pVal) { return GetFlag(m_setting.autoDetect, pVal); }
-STDMETHODIMP CUserProxy::put_AutoDetect(VARIANT_BOOL newVal) {
-    m_setting.autoDetect = newVal != VARIANT_FALSE;
-    return S_OK;
-}
+STDMETHODIMP CUserProxy::put_AutoDetect(VARIANT_BOOL newVal) { return PutFlag(m_setting.autoDetect, newVal); }
 STDMETHODIMP CUserProxy::get_AutoConfigEnabled(VARIANT_BOOL *pVal) {
     return GetFlag(m_setting.autoConfigEnabled, pVal);
 }
 STDMETHODIMP CUserProxy::put_AutoConfigEnabled(VARIANT_BOOL newVal) {
-    m_setting.autoConfigEnabled = newVal != VARIANT_FALSE;
-    return S_OK;
+    return PutFlag(m_setting.autoConfigEnabled, newVal);
 }
 STDMETHODIMP CUserProxy::get_AutoConfigURL(BSTR *pVal) { return GetText(m_setting.autoConfigUrl, pVal); }
 STDMETHODIMP CUserProxy::put_AutoConfigURL(BSTR newVal) { return PutText(m_setting.autoConfigUrl, newVal); }
 STDMETHODIMP CUserProxy::get_ProxyEnabled(VARIANT_BOOL *pVal) { return GetFlag(m_setting.proxyEnabled, pVal); }
-STDMETHODIMP CUserProxy::put_ProxyEnabled(VARIANT_BOOL newVal) {
-    m_setting.proxyEnabled = newVal != VARIANT_FALSE;
-    return S_OK;
-}
+STDMETHODIMP CUserProxy::put_ProxyEnabled(VARIANT_BOOL newVal) { return PutFlag(m_setting.proxyEnabled, newVal); }
 STDMETHODIMP CUserProxy::get_ProxyServer(BSTR *pVal) { return GetText(m_setting.proxyServer, pVal); }
 STDMETHODIMP CUserProxy::put_ProxyServer(BSTR newVal) { return PutText(m_setting.proxyServer, newVal); }
 STDMETHODIMP CUserProxy::get_ProxyBypass(BSTR *pVal) { return GetText(m_setting.proxyBypass, pVal); }

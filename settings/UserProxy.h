@@ -49,6 +49,7 @@ protected:
 
 private:
     static HRESULT GetFlag(bool flag, VARIANT_BOOL* out) noexcept;
+    static HRESULT PutFlag(bool& flag, VARIANT_BOOL value) noexcept;
     static HRESULT GetText(const std::wstring& text, BSTR* out,
                            std::source_location where = std::source_location::current()) noexcept;
     static HRESULT PutText(std::wstring& text, BSTR value,

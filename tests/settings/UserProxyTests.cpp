@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include "FakeInternetOptions.h"
 #include "InternetSettingsKept.h"
+#include "settings/UserProxy.h"
 
 namespace SettingsTests {
 namespace {
@@ -159,7 +160,8 @@ TEST_F(UserProxyObjectTest, GetCurrentReadsEachFlagAndEveryStoredText) {
     const std::pair<DWORD, std::vector<std::string>> cases[] = {
         {PROXY_TYPE_DIRECT, Expected(false, false, "http://old/p.pac", false, "old:1", "*.old")},
         {PROXY_TYPE_AUTO_DETECT, Expected(true, false, "http://old/p.pac", false, "old:1", "*.old")},
-        {PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_PROXY_URL, Expected(false, true, "http://old/p.pac", false, "old:1", "*.old")},
+        {PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_PROXY_URL,
+         Expected(false, true, "http://old/p.pac", false, "old:1", "*.old")},
         {PROXY_TYPE_PROXY, Expected(false, false, "http://old/p.pac", true, "old:1", "*.old")},
     };
     for (const auto& [flags, expected] : cases) {
@@ -217,7 +219,8 @@ TEST_F(UserProxyObjectTest, RefusedSettingsWriteNothing) {
 
     // Their neighbours are written.
     ComPtr<IUserProxy> proxy = NewProxy();
-    Put(proxy.Get(), {true, true, L"file:///C:/proxy.pac", true, L"http=[::1]:1;ftp=f:65535;gopher=g;p", L"<local> *.x"});
+    Put(proxy.Get(),
+        {true, true, L"file:///C:/proxy.pac", true, L"http=[::1]:1;ftp=f:65535;gopher=g;p", L"<local> *.x"});
     EXPECT_EQ(S_OK, proxy->Apply());
     EXPECT_EQ(Written(15, "http=[::1]:1;ftp=f:65535;gopher=g;p", "<local> *.x", "file:///C:/proxy.pac"),
               m_wininet.Journal());
@@ -289,6 +292,33 @@ TEST_F(UserProxyObjectTest, WinInetsRefusalsAreReportedAndChangeNothing) {
     m_wininet.refuseRefresh = true;
     EXPECT_EQ(S_OK, proxy->Apply());
     EXPECT_EQ(Written(9, "mine:2", "", ""), m_wininet.Journal());
+}
+
+// What a profile switch needs of a proxy object it is handed: its six
+// fields and what it last read, and only from an object of this server.
+TEST_F(UserProxyObjectTest, AnotherObjectOfTheServerReachesTheSettingThroughTheImplementationIid) {
+    m_wininet.flags = PROXY_TYPE_DIRECT | PROXY_TYPE_AUTO_DETECT;
+    m_wininet.bypass = L"<local>";
+    ComPtr<IUserProxy> proxy = NewProxy();
+    ComPtr<Varquel::CUserProxy> impl = Varquel::ImplOf<Varquel::CUserProxy>(proxy.Get());
+    ASSERT_TRUE(impl);
+    EXPECT_EQ(nullptr, impl->LastRead());
+    EXPECT_EQ(S_OK, proxy->GetCurrent());
+    const Varquel::UserProxySetting found{.autoDetect = true, .proxyBypass = L"<local>"};
+    ASSERT_NE(nullptr, impl->LastRead());
+    EXPECT_TRUE(*impl->LastRead() == found);
+    EXPECT_TRUE(impl->Setting() == found);
+
+    Varquel::UserProxySetting other = found;
+    other.proxyEnabled = true;
+    other.proxyServer = L"p:1";
+    EXPECT_FALSE(other == found);
+    impl->SetSetting(other);
+    EXPECT_EQ(Expected(true, false, "", true, "p:1", "<local>"), Fields(proxy.Get()));
+    EXPECT_TRUE(*impl->LastRead() == found);
+
+    ComPtr<IProxyProperty> notUserProxy = VarquelTest::Create<IProxyProperty>(CLSID_CProxyProperty);
+    EXPECT_FALSE(Varquel::ImplOf<Varquel::CUserProxy>(notUserProxy.Get()));
 }
 
 // ---- Against Wine's own WinINet in the test prefix ----
