@@ -9,8 +9,9 @@
 //   VarquelClient preview NAME          what switching to profile NAME would change
 //   VarquelClient switch NAME           switch to NAME, verified, rolled back on failure
 //   VarquelClient delete NAME           remove profile NAME from the store
-//   VarquelClient proxy                 the machine's proxy server and port
-//   VarquelClient proxy SERVER PORT     set them
+//   VarquelClient proxy                 the machine's proxy server and port, and the
+//                                       user's whole proxy setting
+//   VarquelClient proxy SERVER PORT     set the server and port
 //   VarquelClient shares                the machine's network shares
 //
 // Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed,
@@ -312,6 +313,21 @@ int Proxy(const CBstr* server, const CBstr* port) {
     Check(proxy->get_HTTPServer(host.ReleaseAndGetAddressOf()), "IProxyProperty::HTTPServer");
     Check(proxy->get_HTTPPort(number.ReleaseAndGetAddressOf()), "IProxyProperty::HTTPPort");
     std::printf("proxy %s  port %s\n", OrNone(host).c_str(), OrNone(number).c_str());
+
+    // The current user's whole setting, as the proxy settings screen shows it.
+    auto user = Create<IUserProxy>(CLSID_CUserProxy);
+    Check(user->GetCurrent(), "IUserProxy::GetCurrent");
+    VARIANT_BOOL detect = VARIANT_FALSE, script = VARIANT_FALSE, manual = VARIANT_FALSE;
+    CBstr url, servers, bypass;
+    Check(user->get_AutoDetect(&detect), "IUserProxy::AutoDetect");
+    Check(user->get_AutoConfigEnabled(&script), "IUserProxy::AutoConfigEnabled");
+    Check(user->get_AutoConfigURL(url.ReleaseAndGetAddressOf()), "IUserProxy::AutoConfigURL");
+    Check(user->get_ProxyEnabled(&manual), "IUserProxy::ProxyEnabled");
+    Check(user->get_ProxyServer(servers.ReleaseAndGetAddressOf()), "IUserProxy::ProxyServer");
+    Check(user->get_ProxyBypass(bypass.ReleaseAndGetAddressOf()), "IUserProxy::ProxyBypass");
+    auto onOff = [](VARIANT_BOOL flag) { return flag ? "on" : "off"; };
+    std::printf("user's proxy: detect %s, script %s %s, server %s %s, bypass %s\n", onOff(detect), onOff(script),
+                OrNone(url).c_str(), onOff(manual), OrNone(servers).c_str(), OrNone(bypass).c_str());
     return kDone;
 }
 

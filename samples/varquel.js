@@ -8,8 +8,9 @@
 //   cscript //nologo varquel.js preview NAME          what switching to profile NAME would change
 //   cscript //nologo varquel.js switch NAME           switch to NAME, verified, rolled back on failure
 //   cscript //nologo varquel.js delete NAME           remove profile NAME from the store
-//   cscript //nologo varquel.js proxy                 the machine's proxy server and port
-//   cscript //nologo varquel.js proxy SERVER PORT     set them
+//   cscript //nologo varquel.js proxy                 the machine's proxy server and port, and the
+//                                                     user's whole proxy setting
+//   cscript //nologo varquel.js proxy SERVER PORT     set the server and port
 //   cscript //nologo varquel.js shares                the machine's network shares
 //
 // Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed,
@@ -168,6 +169,15 @@ function proxy(server, port) {
     }
     p.GetCurrent();
     WScript.Echo("proxy " + (p.HTTPServer ? p.HTTPServer : "(none)") + "  port " + (p.HTTPPort ? p.HTTPPort : "(none)"));
+
+    // The current user's whole setting, as the proxy settings screen shows it.
+    var u = new ActiveXObject("Varquel.UserProxy");
+    u.GetCurrent();
+    var onOff = function (flag) { return flag ? "on" : "off"; };
+    var orNone = function (text) { return text ? text : "(none)"; };
+    WScript.Echo("user's proxy: detect " + onOff(u.AutoDetect) + ", script " + onOff(u.AutoConfigEnabled) + " " +
+                 orNone(u.AutoConfigURL) + ", server " + onOff(u.ProxyEnabled) + " " + orNone(u.ProxyServer) +
+                 ", bypass " + orNone(u.ProxyBypass));
 }
 
 function shares() {

@@ -8,8 +8,9 @@
 '   cscript //nologo varquel.vbs preview NAME          what switching to profile NAME would change
 '   cscript //nologo varquel.vbs switch NAME           switch to NAME, verified, rolled back on failure
 '   cscript //nologo varquel.vbs delete NAME           remove profile NAME from the store
-'   cscript //nologo varquel.vbs proxy                 the machine's proxy server and port
-'   cscript //nologo varquel.vbs proxy SERVER PORT     set them
+'   cscript //nologo varquel.vbs proxy                 the machine's proxy server and port, and the
+'                                                      user's whole proxy setting
+'   cscript //nologo varquel.vbs proxy SERVER PORT     set the server and port
 '   cscript //nologo varquel.vbs shares                the machine's network shares
 '
 ' Exit status: 0 done, 1 wrong usage, 2 no such profile, 3 a call failed,
@@ -36,6 +37,10 @@ End Function
 
 Function OrNone(text)
     If IsNull(text) Or text = "" Then OrNone = "(none)" Else OrNone = text
+End Function
+
+Function OnOff(flag)
+    If flag Then OnOff = "on" Else OnOff = "off"
 End Function
 
 ' Prints one profile: its adapters, then its default printer.
@@ -189,7 +194,7 @@ End Sub
 
 Sub Proxy(server, port, setIt)
     ' Only the HTTP server and port are exchanged with the machine.
-    Dim p
+    Dim p, u
     Set p = CreateObject("Varquel.ProxyProperty")
     If setIt Then
         p.HTTPServer = server
@@ -199,7 +204,15 @@ Sub Proxy(server, port, setIt)
     End If
     p.GetCurrent
     WScript.Echo "proxy " & OrNone(p.HTTPServer) & "  port " & OrNone(p.HTTPPort)
+
+    ' The current user's whole setting, as the proxy settings screen shows it.
+    Set u = CreateObject("Varquel.UserProxy")
+    u.GetCurrent
+    WScript.Echo "user's proxy: detect " & OnOff(u.AutoDetect) & ", script " & OnOff(u.AutoConfigEnabled) & " " & _
+                 OrNone(u.AutoConfigURL) & ", server " & OnOff(u.ProxyEnabled) & " " & OrNone(u.ProxyServer) & _
+                 ", bypass " & OrNone(u.ProxyBypass)
 End Sub
+
 
 Sub ListShares()
     Dim s, i, path

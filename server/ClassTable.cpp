@@ -10,6 +10,7 @@
 #include "settings/NetShareList.h"
 #include "settings/PrintersProperty.h"
 #include "settings/ProxyProperty.h"
+#include "settings/UserProxy.h"
 
 namespace Varquel {
 namespace {
@@ -33,6 +34,8 @@ constexpr ClassEntry kClasses[] = {
      L"CNetProfilesList Object", &CreateComObject<CNetProfilesList>},
     {&CLSID_CProfileSwitch, L"Varquel.ProfileSwitch.1", L"Varquel.ProfileSwitch", L"CProfileSwitch Object",
      &CreateComObject<CProfileSwitch>},
+    {&CLSID_CUserProxy, L"Varquel.UserProxy.1", L"Varquel.UserProxy", L"CUserProxy Object",
+     &CreateComObject<CUserProxy>},
 };
 
 IClassFactory* g_classObjects[std::size(kClasses)] = {};

@@ -1,6 +1,6 @@
 #include "settings/ProxyProperty.h"
 #include <wininet.h>
-#include "settings/UserProxy.h"
+#include "settings/WinInetProxy.h"
 #include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
 #include "wmi/WmiQuery.h"
@@ -76,7 +76,8 @@ STDMETHODIMP CProxyProperty::Apply() {
 // With the manual proxy off, every text is empty; IsUseOneProxy tells the
 // list's form only when there is a list.
 HRESULT CProxyProperty::GetCurrentUserProxy() {
-    const std::optional<UserProxySetting> setting = ReadUserProxy(InternetOptions());
+    const std::optional<WinInetProxySetting> setting =
+        ReadWinInetProxy(InternetOptions(), WinInetProxyParts::Servers);
     if (!setting) return S_OK;
     const bool manual = (setting->flags & PROXY_TYPE_PROXY) != 0;
     const ProxyServerList list = manual ? ParseProxyServerList(setting->servers) : ProxyServerList{};
@@ -112,15 +113,18 @@ HRESULT CProxyProperty::ApplyUserProxy() {
         anyServer = true;
     }
     IInternetOptions& options = InternetOptions();
-    const std::optional<UserProxySetting> current = ReadUserProxy(options);
-    if (!current) return S_OK;
+    std::optional<WinInetProxySetting> setting = ReadWinInetProxy(options, WinInetProxyParts::Servers);
+    if (!setting) return S_OK;
+    // WinINet's refusal is not reported, as the machine's answer never is.
     if (!anyServer) {
         // Off: the stored server list stays for the user to turn back on.
-        WriteUserProxy(options, current->flags & ~DWORD{PROXY_TYPE_PROXY}, nullptr);
+        setting->flags &= ~DWORD{PROXY_TYPE_PROXY};
+        WriteWinInetProxy(options, *setting, WinInetProxyParts::Flags);
         return S_OK;
     }
-    const std::wstring servers = oneProxy ? FormatOneProxy(sent[0]) : FormatProxyList(sent);
-    WriteUserProxy(options, current->flags | PROXY_TYPE_PROXY, &servers);
+    setting->flags |= PROXY_TYPE_PROXY;
+    setting->servers = oneProxy ? FormatOneProxy(sent[0]) : FormatProxyList(sent);
+    WriteWinInetProxy(options, *setting, WinInetProxyParts::Servers);
     return S_OK;
 }
 

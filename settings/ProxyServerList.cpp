@@ -14,22 +14,26 @@ constexpr std::size_t kSocks = 4;
 
 bool IsSeparator(wchar_t c) noexcept { return c == L';' || std::iswspace(c); }
 
-// "host:port", "host", or "[v6]:port"; the port follows the last colon
-// outside brackets.
-ProxyEndpoint SplitEndpoint(std::wstring_view text) {
+// In "host:port", "host", or "[v6]:port", the colon before the port: the
+// last one outside brackets; npos when there is no port.
+std::size_t PortColon(std::wstring_view text) noexcept {
     std::size_t hostEnd = 0;
     if (!text.empty() && text[0] == L'[') {
         const std::size_t close = text.find(L']');
         hostEnd = close == std::wstring_view::npos ? text.size() : close + 1;
     }
     const std::size_t colon = text.rfind(L':');
-    if (colon == std::wstring_view::npos || colon < hostEnd) return {std::wstring(text), {}};
+    return colon == std::wstring_view::npos || colon < hostEnd ? std::wstring_view::npos : colon;
+}
+
+ProxyEndpoint SplitEndpoint(std::wstring_view text) {
+    const std::size_t colon = PortColon(text);
+    if (colon == std::wstring_view::npos) return {std::wstring(text), {}};
     return {std::wstring(text.substr(0, colon)), std::wstring(text.substr(colon + 1))};
 }
 
-} // namespace
-
-ProxyServerList ParseProxyServerList(std::wstring_view list) {
+// The list's entries, whatever separates them.
+std::vector<std::wstring_view> Entries(std::wstring_view list) {
     std::vector<std::wstring_view> entries;
     for (std::size_t i = 0; i < list.size();) {
         if (IsSeparator(list[i])) {
@@ -41,6 +45,13 @@ ProxyServerList ParseProxyServerList(std::wstring_view list) {
         entries.push_back(list.substr(i, end - i));
         i = end;
     }
+    return entries;
+}
+
+} // namespace
+
+ProxyServerList ParseProxyServerList(std::wstring_view list) {
+    const std::vector<std::wstring_view> entries = Entries(list);
     ProxyServerList parsed;
     if (list.find(L'=') == std::wstring_view::npos) {
         if (entries.empty()) return parsed;
@@ -80,10 +91,8 @@ std::wstring FormatProxyList(const ProxyEndpoints& endpoints) {
 }
 
 bool IsListableServer(std::wstring_view server) noexcept {
-    for (wchar_t c : server) {
-        const bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
-        if (c == L';' || c == L'=' || control || std::iswspace(c)) return false;
-    }
+    for (wchar_t c : server)
+        if (c == L';' || c == L'=' || IsControlCharacter(c) || std::iswspace(c)) return false;
     return true;
 }
 
@@ -97,5 +106,21 @@ bool IsListablePort(std::wstring_view port) noexcept {
     }
     return value >= 1;
 }
+
+bool IsWritableServerList(std::wstring_view list) {
+    for (wchar_t c : list)
+        if (IsControlCharacter(c) || std::iswspace(c)) return false;
+    for (std::wstring_view entry : Entries(list)) {
+        const std::size_t equals = entry.find(L'=');
+        if (equals != std::wstring_view::npos) entry.remove_prefix(equals + 1);
+        const std::size_t colon = PortColon(entry);
+        if (colon == std::wstring_view::npos) continue;
+        const std::wstring_view port = entry.substr(colon + 1);
+        if (port.empty() || !IsListablePort(port)) return false;
+    }
+    return true;
+}
+
+bool IsControlCharacter(wchar_t c) noexcept { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
 
 } // namespace Varquel

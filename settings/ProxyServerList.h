@@ -41,4 +41,12 @@ bool IsListableServer(std::wstring_view server) noexcept;
 // Empty, or a decimal port from 1 to 65535.
 bool IsListablePort(std::wstring_view port) noexcept;
 
+// A whole list as it is set: no whitespace or control character, and every
+// port it gives (after an entry's last colon outside brackets) a decimal
+// port from 1 to 65535.
+bool IsWritableServerList(std::wstring_view list);
+
+// C0, DEL or C1.
+bool IsControlCharacter(wchar_t c) noexcept;
+
 } // namespace Varquel

@@ -1,64 +1,91 @@
 #include "settings/UserProxy.h"
-#include <wininet.h>
-#include <memory>
+#include "com/Bstr.h"
+#include "settings/InternetOptions.h"
 
 namespace Varquel {
 
+// {ECA8C004-A038-489F-A25E-FAD6BB6E27DA}
+const IID CUserProxy::kImplIid = {0xECA8C004, 0xA038, 0x489F, {0xA2, 0x5E, 0xFA, 0xD6, 0xBB, 0x6E, 0x27, 0xDA}};
+
 namespace {
-
-// WinINet hands out the texts of a per-connection query from GlobalAlloc.
-struct GlobalFreer {
-    void operator()(wchar_t* text) const noexcept { GlobalFree(text); }
+constexpr InterfaceEntry kInterfaces[] = {
+    {&IID_IUserProxy, &CastTo<CUserProxy, IUserProxy>},
+    {&IID_IDispatch, &CastTo<CUserProxy, IDispatch, IUserProxy>},
+    {&IID_IProvideClassInfo, &CastTo<CUserProxy, IProvideClassInfo, IProvideClassInfo2>},
+    {&CUserProxy::kImplIid, &CastTo<CUserProxy, CUserProxy>},
 };
-using GlobalText = std::unique_ptr<wchar_t, GlobalFreer>;
-
-INTERNET_PER_CONN_OPTION_LISTW LanOptions(INTERNET_PER_CONN_OPTIONW* items, DWORD count) noexcept {
-    INTERNET_PER_CONN_OPTION_LISTW list = {};
-    list.dwSize = sizeof list;
-    list.pszConnection = nullptr;  // the default (LAN) connection
-    list.dwOptionCount = count;
-    list.pOptions = items;
-    return list;
-}
-
 } // namespace
 
-// WinINet asks for the connection type to be read as the settings' user
-// interface shows it (INTERNET_PER_CONN_FLAGS_UI, Internet Explorer 8 and
-// later) and, where that is refused, as INTERNET_PER_CONN_FLAGS; it is set
-// with INTERNET_PER_CONN_FLAGS either way.
-std::optional<UserProxySetting> ReadUserProxy(IInternetOptions& options) {
-    for (DWORD flagsOption : {DWORD{INTERNET_PER_CONN_FLAGS_UI}, DWORD{INTERNET_PER_CONN_FLAGS}}) {
-        INTERNET_PER_CONN_OPTIONW items[2] = {};
-        items[0].dwOption = flagsOption;
-        items[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
-        INTERNET_PER_CONN_OPTION_LISTW list = LanOptions(items, 2);
-        DWORD length = sizeof list;
-        const BOOL read = options.Query(INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &length);
-        // Wine hands out the texts it read even when it refuses an option.
-        GlobalText servers(items[1].Value.pszValue);
-        if (!read) continue;
-        UserProxySetting setting;
-        setting.flags = items[0].Value.dwValue;
-        if (servers) setting.servers = servers.get();
-        return setting;
-    }
-    return std::nullopt;
+std::span<const InterfaceEntry> CUserProxy::Interfaces() const noexcept { return kInterfaces; }
+
+HRESULT CUserProxy::GetFlag(bool flag, VARIANT_BOOL* out) noexcept {
+    if (!out) return E_POINTER;
+    *out = flag ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
 }
 
-void WriteUserProxy(IInternetOptions& options, DWORD flags, const std::wstring* servers) {
-    std::wstring text = servers ? *servers : std::wstring();
-    INTERNET_PER_CONN_OPTIONW items[2] = {};
-    items[0].dwOption = INTERNET_PER_CONN_FLAGS;
-    items[0].Value.dwValue = flags;
-    items[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
-    items[1].Value.pszValue = text.data();
-    INTERNET_PER_CONN_OPTION_LISTW list = LanOptions(items, servers ? 2 : 1);
-    if (!options.Set(INTERNET_OPTION_PER_CONNECTION_OPTION, &list, sizeof list)) return;
-    // The notices' own answers say nothing about the setting, which is made
-    // (Wine answers FALSE to the refresh).
-    options.Set(INTERNET_OPTION_SETTINGS_CHANGED, nullptr, 0);
-    options.Set(INTERNET_OPTION_REFRESH, nullptr, 0);
+// Any value but 0 is true.
+HRESULT CUserProxy::PutFlag(bool& flag, VARIANT_BOOL value) noexcept {
+    flag = value != VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT CUserProxy::GetText(const std::wstring& text, BSTR* out, std::source_location where) noexcept {
+    return ComBoundaryOut(
+        out,
+        [&] {
+            *out = CBstr(text.data(), static_cast<UINT>(text.size())).Detach();
+            return S_OK;
+        },
+        where);
+}
+
+// WinINet knows no null text: a null string is kept as an empty one.
+HRESULT CUserProxy::PutText(std::wstring& text, BSTR value, std::source_location where) noexcept {
+    return ComBoundary(
+        [&] {
+            text = value ? value : L"";  // up to the first NUL
+            return S_OK;
+        },
+        where);
+}
+
+STDMETHODIMP CUserProxy::get_AutoDetect(VARIANT_BOOL *pVal) { return GetFlag(m_setting.autoDetect, pVal); }
+STDMETHODIMP CUserProxy::put_AutoDetect(VARIANT_BOOL newVal) { return PutFlag(m_setting.autoDetect, newVal); }
+STDMETHODIMP CUserProxy::get_AutoConfigEnabled(VARIANT_BOOL *pVal) {
+    return GetFlag(m_setting.autoConfigEnabled, pVal);
+}
+STDMETHODIMP CUserProxy::put_AutoConfigEnabled(VARIANT_BOOL newVal) {
+    return PutFlag(m_setting.autoConfigEnabled, newVal);
+}
+STDMETHODIMP CUserProxy::get_AutoConfigURL(BSTR *pVal) { return GetText(m_setting.autoConfigUrl, pVal); }
+STDMETHODIMP CUserProxy::put_AutoConfigURL(BSTR newVal) { return PutText(m_setting.autoConfigUrl, newVal); }
+STDMETHODIMP CUserProxy::get_ProxyEnabled(VARIANT_BOOL *pVal) { return GetFlag(m_setting.proxyEnabled, pVal); }
+STDMETHODIMP CUserProxy::put_ProxyEnabled(VARIANT_BOOL newVal) { return PutFlag(m_setting.proxyEnabled, newVal); }
+STDMETHODIMP CUserProxy::get_ProxyServer(BSTR *pVal) { return GetText(m_setting.proxyServer, pVal); }
+STDMETHODIMP CUserProxy::put_ProxyServer(BSTR newVal) { return PutText(m_setting.proxyServer, newVal); }
+STDMETHODIMP CUserProxy::get_ProxyBypass(BSTR *pVal) { return GetText(m_setting.proxyBypass, pVal); }
+STDMETHODIMP CUserProxy::put_ProxyBypass(BSTR newVal) { return PutText(m_setting.proxyBypass, newVal); }
+
+// Nothing changes unless all six are read.
+STDMETHODIMP CUserProxy::GetCurrent() {
+    return ComBoundary([&] {
+        UserProxySetting found;
+        ThrowIfFailed(ReadUserProxy(InternetOptions(), found));
+        std::optional<UserProxySetting> read(found);
+        m_read.swap(read);
+        m_setting = std::move(found);
+        return S_OK;
+    });
+}
+
+// A refused setting is neither written nor announced.
+STDMETHODIMP CUserProxy::Apply() {
+    return ComBoundary([&] {
+        ThrowIfFailed(CheckUserProxy(m_setting, LastRead()));
+        ThrowIfFailed(WriteUserProxy(InternetOptions(), m_setting));
+        return S_OK;
+    });
 }
 
 } // namespace Varquel

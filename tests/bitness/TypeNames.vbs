@@ -5,7 +5,8 @@ Option Explicit
 Dim progIds, progId, obj
 progIds = Array("Brenzik.AddressList", "Varquel.NetAdaptersList", "Varquel.NetAdapterProperty", _
                 "Varquel.NetProfile", "Varquel.NetShareList", "Varquel.ProxyProperty", _
-                "Varquel.PrintersProperty", "Varquel.NetProfilesList", "Varquel.ProfileSwitch")
+                "Varquel.PrintersProperty", "Varquel.NetProfilesList", "Varquel.ProfileSwitch", _
+                "Varquel.UserProxy")
 On Error Resume Next
 For Each progId In progIds
     Err.Clear

@@ -26,6 +26,7 @@ const ClassCase kClasses[] = {
     {"CNetProfile", &CLSID_CNetProfile, &IID_INetProfile, &DIID__INetProfileEvents},
     {"CNetProfilesList", &CLSID_CNetProfilesList, &IID_INetProfilesList, &DIID__INetProfilesListEvents},
     {"CProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch, nullptr},
+    {"CUserProxy", &CLSID_CUserProxy, &IID_IUserProxy, nullptr},
 };
 
 ComPtr<IProvideClassInfo> ClassInfoOf(const ClassCase& c) {

@@ -138,6 +138,7 @@ const InterfaceCase kInterfaces[] = {
     {"INetProfile", &CLSID_CNetProfile, &IID_INetProfile, &TableOf<INetProfile>},
     {"INetProfilesList", &CLSID_CNetProfilesList, &IID_INetProfilesList, &TableOf<INetProfilesList>},
     {"IProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch, &TableOf<IProfileSwitch>},
+    {"IUserProxy", &CLSID_CUserProxy, &IID_IUserProxy, &TableOf<IUserProxy>},
 };
 // The interfaces of objects that only a switch makes.
 const InterfaceCase kReportInterfaces[] = {

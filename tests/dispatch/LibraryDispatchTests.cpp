@@ -148,6 +148,10 @@ std::map<std::string, std::vector<Call>> Scripts(IDispatch* profile, IDispatch* 
         {"IProfileSwitch",
          {Put(L"RollbackOnFailure", flag(VARIANT_FALSE)), Put(L"VerifyTimeout", number(0)),
           Method(L"Preview", "", object(profile))}},
+        {"IUserProxy",
+         {Put(L"AutoDetect", flag(VARIANT_TRUE)), Put(L"AutoConfigEnabled", number(1)),
+          Put(L"AutoConfigURL", text(L"http://wpad/proxy.pac")), Put(L"ProxyEnabled", flag(2)),
+          Put(L"ProxyServer", text(L"proxy.example:8080")), Put(L"ProxyBypass", text(L"<local>"))}},
     };
 }
 

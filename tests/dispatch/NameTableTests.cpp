@@ -151,6 +151,7 @@ TEST(NameTables, HaveTheirDocumentedContents) {
     EXPECT_EQ(TableNames(InterfaceNamed("INetAdapterProperty")).size(), 20u);
     EXPECT_EQ(TableNames(InterfaceNamed("IPrintersProperty")).size(), 17u);
     EXPECT_EQ(TableNames(InterfaceNamed("INetProfile")).size(), 16u);
+    EXPECT_EQ(TableNames(InterfaceNamed("IUserProxy")).size(), 21u);
 
     // The parameter names each table holds, with their positions.
     const std::vector<std::pair<const char*, Names>> parameters = {
@@ -162,6 +163,7 @@ TEST(NameTables, HaveTheirDocumentedContents) {
         {"INetShareList", {}},
         {"INetProfile", {{L"pVal", 0}, {L"ppVal", 0}}},
         {"INetProfilesList", {}},
+        {"IUserProxy", {{L"pVal", 0}}},
     };
     for (const auto& [name, expected] : parameters) {
         const InterfaceCase& c = InterfaceNamed(name);

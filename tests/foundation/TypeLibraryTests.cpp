@@ -91,6 +91,11 @@ const std::map<std::string, std::vector<std::string>> kInterfaces = {
      {"get Count(1) [pVal]", "method NetProfileGetAt(2) [nIndex, ppNetProfile]", "method Add(3) [pNetProfile]",
       "method Load(4) []", "method Save(5) []", "method NetProfileRemoveAt(6) [nIndex]",
       "method NetProfileSetAt(7) [nIndex, pVal]"}},
+    {"IUserProxy",
+     {"get AutoDetect(1) [pVal]", "put AutoDetect(1) []", "get AutoConfigEnabled(2) [pVal]",
+      "put AutoConfigEnabled(2) []", "get AutoConfigURL(3) [pVal]", "put AutoConfigURL(3) []",
+      "get ProxyEnabled(4) [pVal]", "put ProxyEnabled(4) []", "get ProxyServer(5) [pVal]", "put ProxyServer(5) []",
+      "get ProxyBypass(6) [pVal]", "put ProxyBypass(6) []", "method GetCurrent(7) []", "method Apply(8) []"}},
 };
 
 TEST(TypeLibrary, LibraryAttributes) {
@@ -115,7 +120,7 @@ TEST(TypeLibrary, EveryInterfaceIsDualWithItsMembersInOrder) {
     ASSERT_TRUE(library);
     const IID* iids[] = {&IID_IAddressList,     &IID_INetAdapterProperty, &IID_INetAdaptersList,
                          &IID_IPrintersProperty, &IID_IProxyProperty,      &IID_INetShareList,
-                         &IID_INetProfile,       &IID_INetProfilesList};
+                         &IID_INetProfile,       &IID_INetProfilesList,    &IID_IUserProxy};
     for (const IID* iid : iids) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &info), S_OK);
@@ -195,7 +200,8 @@ TEST(TypeLibrary, EveryInterfaceDispatchViewAndEventInterfaceDerivesFromIDispatc
     ASSERT_TRUE(library);
     int walked = 0;
     for (const IID* iid : {&IID_IAddressList, &IID_INetAdapterProperty, &IID_INetAdaptersList, &IID_IPrintersProperty,
-                           &IID_IProxyProperty, &IID_INetShareList, &IID_INetProfile, &IID_INetProfilesList}) {
+                           &IID_IProxyProperty, &IID_INetShareList, &IID_INetProfile, &IID_INetProfilesList,
+                           &IID_IUserProxy}) {
         ComPtr<ITypeInfo> dispatchView;
         ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &dispatchView), S_OK);
         const std::string name = Doc(dispatchView.Get(), MEMBERID_NIL, false);
@@ -220,7 +226,7 @@ TEST(TypeLibrary, EveryInterfaceDispatchViewAndEventInterfaceDerivesFromIDispatc
         ExpectDerivesFromIDispatch(events.Get(), Doc(events.Get(), MEMBERID_NIL, false));
         ++walked;
     }
-    EXPECT_EQ(walked, 18);
+    EXPECT_EQ(walked, 20);
 }
 
 struct CoclassCase {
@@ -242,6 +248,7 @@ TEST(TypeLibrary, CoclassesWithTheirDefaultAndSourceInterfaces) {
         {&CLSID_CNetShareList, "NetShareList Class", &IID_INetShareList, nullptr},
         {&CLSID_CNetProfile, "NetProfile Class", &IID_INetProfile, &DIID__INetProfileEvents},
         {&CLSID_CNetProfilesList, "NetProfilesList Class", &IID_INetProfilesList, &DIID__INetProfilesListEvents},
+        {&CLSID_CUserProxy, "UserProxy Class", &IID_IUserProxy, nullptr},
     };
     for (const CoclassCase& c : cases) {
         SCOPED_TRACE(c.help);

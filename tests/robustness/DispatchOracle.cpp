@@ -69,6 +69,9 @@ const MemberRules kRules[] = {
     {L"IProfileSwitch",
      {{L"Preview", R::SwitchProfile}, {L"Apply", R::SwitchProfile}, {L"Rollback", R::SwitchRollback},
       {L"RollbackOnFailure", R::Ok}, {L"VerifyTimeout", R::NonNegative}}},
+    {L"IUserProxy",
+     {{L"AutoDetect", R::Ok}, {L"AutoConfigEnabled", R::Ok}, {L"AutoConfigURL", R::Ok}, {L"ProxyEnabled", R::Ok},
+      {L"ProxyServer", R::Ok}, {L"ProxyBypass", R::Ok}, {L"GetCurrent", R::Ok}, {L"Apply", R::CheckedWrite}}},
 };
 
 bool InIdl(const std::wstring& itf, const std::wstring& member) {
@@ -182,6 +185,7 @@ void ApplyRule(const CDispatchOracle::Member& member, const std::vector<CVariant
     case R::NonNegative:
         e.allowed = {member.kind == K::Put && index(0) < 0 ? E_INVALIDARG : S_OK};
         break;
+    case R::CheckedWrite: e.allowed = {S_OK, E_INVALIDARG}; break;
     }
 }
 

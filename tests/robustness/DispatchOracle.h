@@ -33,6 +33,7 @@ public:
         SwitchProfile,     // S_OK for this server's profile, E_INVALIDARG for another one
         SwitchRollback,    // S_OK for a report of an Apply, E_INVALIDARG for a preview's or another one
         NonNegative,       // S_OK; a setter refuses a negative number with E_INVALIDARG
+        CheckedWrite,      // S_OK, or E_INVALIDARG for what the member will not write
     };
 
     struct Member {

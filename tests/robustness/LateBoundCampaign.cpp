@@ -18,6 +18,7 @@
 #include "tests/robustness/Random.h"
 #include "tests/robustness/SimulatedMachines.h"
 #include "tests/robustness/StoreRootGuard.h"
+#include "tests/settings/FakeInternetOptions.h"
 #include "tests/support/TestSupport.h"
 // After <windows.h>, which it needs.
 #include <psapi.h>
@@ -96,6 +97,8 @@ public:
         std::shared_ptr<VarquelSim::CMachine> machine = VarquelSim::CMachine::FromJson(machineText);
         {
             VarquelSim::CInstall install(machine);
+            // The current user's proxy is simulated too: never the prefix's.
+            SettingsTests::CFakeInternetOptions userProxy;
             m_foreign = {CForeignObject::Create(CForeignObject::Offers::Unknown),
                          CForeignObject::Create(CForeignObject::Offers::Dispatch),
                          CForeignObject::Create(CForeignObject::Offers::Profile),
@@ -690,7 +693,8 @@ TEST(LateBoundCalls, EveryOutParameterMayBeNull) {
     ComPtr<INetShareList> shares = VarquelTest::Create<INetShareList>(CLSID_CNetShareList);
     ComPtr<INetProfile> profile = VarquelTest::Create<INetProfile>(CLSID_CNetProfile);
     ComPtr<INetProfilesList> profiles = VarquelTest::Create<INetProfilesList>(CLSID_CNetProfilesList);
-    ASSERT_TRUE(list && adapter && adapters && printers && proxy && shares && profile && profiles);
+    ComPtr<IUserProxy> userProxy = VarquelTest::Create<IUserProxy>(CLSID_CUserProxy);
+    ASSERT_TRUE(list && adapter && adapters && printers && proxy && shares && profile && profiles && userProxy);
     CBstr entry(L"10.0.0.1");
     list->Add(entry.Get());
     shares->Add(entry.Get(), entry.Get());
@@ -728,6 +732,12 @@ TEST(LateBoundCalls, EveryOutParameterMayBeNull) {
     EXPECT_PRED1(accepted, profile->GetDuplicate(nullptr));
     EXPECT_PRED1(accepted, profiles->get_Count(nullptr));
     EXPECT_PRED1(accepted, profiles->NetProfileGetAt(0, nullptr));
+    EXPECT_PRED1(accepted, userProxy->get_AutoDetect(nullptr));
+    EXPECT_PRED1(accepted, userProxy->get_AutoConfigEnabled(nullptr));
+    EXPECT_PRED1(accepted, userProxy->get_AutoConfigURL(nullptr));
+    EXPECT_PRED1(accepted, userProxy->get_ProxyEnabled(nullptr));
+    EXPECT_PRED1(accepted, userProxy->get_ProxyServer(nullptr));
+    EXPECT_PRED1(accepted, userProxy->get_ProxyBypass(nullptr));
     // Null in-pointers where an object is expected.
     EXPECT_EQ(profiles->Add(nullptr), E_INVALIDARG);
     EXPECT_EQ(profiles->NetProfileSetAt(0, nullptr), E_INVALIDARG);
@@ -736,7 +746,7 @@ TEST(LateBoundCalls, EveryOutParameterMayBeNull) {
     EXPECT_EQ(count, 1) << "a refused Add or NetProfileSetAt changed the list";
 
     list.Reset(); adapter.Reset(); adapters.Reset(); printers.Reset();
-    proxy.Reset(); shares.Reset(); profile.Reset(); profiles.Reset();
+    proxy.Reset(); shares.Reset(); profile.Reset(); profiles.Reset(); userProxy.Reset();
     EXPECT_EQ(VarquelTest::ModuleLockCount(), 0);
 }
 

@@ -292,12 +292,17 @@ def sample_test(client, source, build):
 
     # Proxy: the Windows 11 machine has no Win32_Proxy, so the proxy is the
     # current user's, in the prefix's Internet Settings. From none: set, read back.
-    for value in ("ProxyEnable", "ProxyServer"):
+    # The user's whole setting is shown beside it.
+    for value in ("ProxyEnable", "ProxyServer", "ProxyOverride"):
         wine.run(["reg", "delete", INTERNET_SETTINGS, "/v", value, "/f"])
     out = run("proxy")
     checks.check("proxy (none)  port (none)" in out, "proxy read: none")
+    checks.check("user's proxy: detect off, script off (none), server off (none), bypass (none)" in out,
+                 "user's proxy read: none", out)
     out = run("proxy", "proxy2.example.org", "3128")
     checks.check("proxy proxy2.example.org  port 3128" in out, "proxy set and read back")
+    checks.check("user's proxy: detect off, script off (none), server on proxy2.example.org:3128, bypass (none)" in out,
+                 "user's proxy read back", out)
     code, stored = wine.run(["reg", "query", INTERNET_SETTINGS])
     values = {line.split()[0]: line.split()[-1] for line in stored.splitlines() if "REG_" in line}
     checks.check(values.get("ProxyEnable") == "0x1" and values.get("ProxyServer") == "proxy2.example.org:3128",

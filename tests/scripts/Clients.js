@@ -108,6 +108,30 @@ proxy.HTTPPort = "not a number";
 show("proxy, port text", proxy.HTTPPort);
 new ActiveXObject("Varquel.ProxyProperty").GetCurrent();  // machine-dependent: result not shown
 
+// ---- The user's whole proxy: only a refused Apply, and no GetCurrent (Wine's WinINet
+// writes ProxyEnable into the prefix on its first read)
+var userProxy = new ActiveXObject("Varquel.UserProxy");
+function userProxyFields() {
+    return "AutoDetect " + userProxy.AutoDetect + ", AutoConfigEnabled " + userProxy.AutoConfigEnabled +
+           ", AutoConfigURL [" + userProxy.AutoConfigURL + "], ProxyEnabled " + userProxy.ProxyEnabled +
+           ", ProxyServer [" + userProxy.ProxyServer + "], ProxyBypass [" + userProxy.ProxyBypass + "]";
+}
+show("user proxy, new", userProxyFields());
+userProxy.AutoDetect = 1;
+userProxy.AutoConfigEnabled = true;
+userProxy.AutoConfigURL = "http://wpad.example/proxy.pac";
+userProxy.ProxyEnabled = true;
+userProxy.ProxyServer = "http=proxy.example:8080;https=proxy.example:8443";
+userProxy.ProxyBypass = "<local>; *.example";
+show("user proxy, set", userProxyFields());
+userProxy.ProxyServer = "proxy.example:80800";
+try {
+    userProxy.Apply();
+    show("user proxy, port 80800", "applied");
+} catch (error) {
+    show("user proxy, port 80800", "0x" + (error.number + 0x100000000).toString(16).toUpperCase());
+}
+
 // ---- Share list (edited only; the machine's shares are left alone)
 var shares = new ActiveXObject("Varquel.NetShareList");
 show("shares, new", shareEntries(shares));

@@ -64,7 +64,7 @@ Function Profiles(list)
     Profiles = list.Count & " [" & out & "]"
 End Function
 
-Dim addresses, adapter, adapters, printers, proxy, shares, office, home, travel
+Dim addresses, adapter, adapters, printers, proxy, userProxy, shares, office, home, travel
 Dim list, loaded, reloaded, emptied, i
 
 ' ---- Address list
@@ -142,6 +142,29 @@ Show "proxy, set", ProxyTexts()
 proxy.HTTPPort = "not a number"
 Show "proxy, port text", proxy.HTTPPort
 CreateObject("Varquel.ProxyProperty").GetCurrent  ' machine-dependent: result not shown
+
+' ---- The user's whole proxy: only a refused Apply, and no GetCurrent (Wine's WinINet
+' writes ProxyEnable into the prefix on its first read)
+Set userProxy = CreateObject("Varquel.UserProxy")
+Function UserProxyFields()
+    UserProxyFields = "AutoDetect " & userProxy.AutoDetect & ", AutoConfigEnabled " & userProxy.AutoConfigEnabled & _
+                      ", AutoConfigURL [" & userProxy.AutoConfigURL & "], ProxyEnabled " & userProxy.ProxyEnabled & _
+                      ", ProxyServer [" & userProxy.ProxyServer & "], ProxyBypass [" & userProxy.ProxyBypass & "]"
+End Function
+Show "user proxy, new", UserProxyFields()
+userProxy.AutoDetect = 1
+userProxy.AutoConfigEnabled = True
+userProxy.AutoConfigURL = "http://wpad.example/proxy.pac"
+userProxy.ProxyEnabled = True
+userProxy.ProxyServer = "http=proxy.example:8080;https=proxy.example:8443"
+userProxy.ProxyBypass = "<local>; *.example"
+Show "user proxy, set", UserProxyFields()
+userProxy.ProxyServer = "proxy.example:80800"
+On Error Resume Next
+userProxy.Apply
+Show "user proxy, port 80800", "0x" & Hex(Err.Number)
+Err.Clear
+On Error GoTo 0
 
 ' ---- Share list (edited only; the machine's shares are left alone)
 Set shares = CreateObject("Varquel.NetShareList")

@@ -13,7 +13,7 @@ using VarquelTest::CServerLibrary;
 
 const CLSID* const kClassIds[] = {&CLSID_CAddressList,   &CLSID_CNetAdaptersList, &CLSID_CNetAdapterProperty,
                                   &CLSID_CNetProfile,     &CLSID_CNetShareList,    &CLSID_CProxyProperty,
-                                  &CLSID_CPrintersProperty, &CLSID_CNetProfilesList};
+                                  &CLSID_CPrintersProperty, &CLSID_CNetProfilesList, &CLSID_CUserProxy};
 
 void* const kGarbage = reinterpret_cast<void*>(0x1234);
 

@@ -17,7 +17,8 @@ class CFakeInternetOptions final : public Varquel::IInternetOptions {
 public:
     DWORD flags = PROXY_TYPE_DIRECT;
     std::optional<std::wstring> servers, bypass, script;
-    bool failQuery = false, failSet = false, refuseFlagsUi = false;
+    bool failQuery = false, failSet = false, refuseFlagsUi = false, refuseRefresh = false;
+    DWORD failure = ERROR_ACCESS_DENIED;  // the last error of a failed query or set
 
     CFakeInternetOptions() noexcept : m_replaced(Varquel::SetInternetOptions(this)) {}
     ~CFakeInternetOptions() { Varquel::SetInternetOptions(m_replaced); }
@@ -37,7 +38,7 @@ public:
             line += std::string(i ? ", " : " ") + name;
         }
         m_journal.push_back(line);
-        if (failQuery) return FALSE;
+        if (failQuery) return Fail(failure);
         bool refused = false;
         // Like Wine, the texts are handed out even when an option is refused.
         for (DWORD i = 0; i < list->dwOptionCount; ++i) {
@@ -47,14 +48,15 @@ public:
                 item.Value.dwValue = flags;
             else item.Value.pszValue = Copy(*Text(item.dwOption));
         }
-        return refused ? FALSE : TRUE;
+        return refused ? Fail(ERROR_INVALID_PARAMETER) : TRUE;
     }
 
     BOOL Set(DWORD option, void* buffer, DWORD length) noexcept override {
         if (option == INTERNET_OPTION_SETTINGS_CHANGED || option == INTERNET_OPTION_REFRESH) {
             if (buffer || length) return Reject("a notice with a buffer");
             m_journal.push_back(option == INTERNET_OPTION_REFRESH ? "set refresh" : "set settings changed");
-            return TRUE;
+            // Wine answers FALSE to the refresh.
+            return option == INTERNET_OPTION_REFRESH && refuseRefresh ? Fail(ERROR_INTERNET_INVALID_OPTION) : TRUE;
         }
         auto* list = List(option, buffer, length);
         if (!list) return FALSE;
@@ -75,7 +77,7 @@ public:
             }
         }
         m_journal.push_back(line);
-        return failSet ? FALSE : TRUE;
+        return failSet ? Fail(failure) : TRUE;
     }
 
 private:
@@ -113,6 +115,10 @@ private:
         std::string narrow;
         for (; *text; ++text) narrow += *text < 0x80 ? static_cast<char>(*text) : '?';
         return narrow;
+    }
+    static BOOL Fail(DWORD error) noexcept {
+        SetLastError(error);
+        return FALSE;
     }
     BOOL Reject(const std::string& what) {
         m_journal.push_back("reject " + what);
