@@ -19,6 +19,9 @@ HRESULT CClassTypeInfoCache::Get(REFCLSID clsid, ITypeInfo** ppTI) noexcept {
     HRESULT hr = LoadRegTypeLib(LIBID_Varquel, 1, 0, 0, &library);
     if (hr == TYPE_E_LIBNOTREGISTERED && SUCCEEDED(LoadRegTypeLib(LIBID_Varquel, 1, 0, kLibraryLocale, &library)))
         hr = S_OK;
+    // Registered for the user alone, or not at all (a client that carries the
+    // server with a manifest): the library embedded in the module serves.
+    if (hr == TYPE_E_LIBNOTREGISTERED) hr = Module::LoadOwnTypeLib(&library);
     if (FAILED(hr)) return hr;
     Microsoft::WRL::ComPtr<ITypeInfo> info;
     hr = library->GetTypeInfoOfGuid(clsid, &info);
