@@ -239,8 +239,8 @@ def manifest(registration, arch, version):
 def registry_xml(row, scope, indent):
     root, key = ("HKCU", USER_CLASSES + row.key) if scope == "user" else ("HKCR", row.key)
     if row.name is None:
-        # A key written empty: "+" creates it, and uninstalling removes it.
-        return '%s<RegistryValue Root="%s" Key=%s Name="+" Type="string"/>' % (indent, root, quoteattr(key))
+        # A key written empty: "*" creates it, and uninstalling removes it.
+        return '%s<RegistryValue Root="%s" Key=%s Name="*" Type="string"/>' % (indent, root, quoteattr(key))
     name = ' Name=%s' % quoteattr(row.name) if row.name else ""
     return '%s<RegistryValue Root="%s" Key=%s%s Value=%s Type="string"/>' % (
         indent, root, quoteattr(key), name, quoteattr(row.data))

@@ -2,9 +2,10 @@
 ' script client does, and prints the type it reports. Exit status 1 when any
 ' cannot be created.
 Option Explicit
-Dim progId, obj, failed
+Dim i, progId, obj, failed
 failed = 0
-For Each progId In WScript.Arguments
+For i = 0 To WScript.Arguments.Count - 1
+    progId = WScript.Arguments(i)
     On Error Resume Next
     Set obj = CreateObject(progId)
     If Err.Number <> 0 Then

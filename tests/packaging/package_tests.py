@@ -116,19 +116,25 @@ def expected_view(registration, bitness=64, without=()):
     return out
 
 
-def added(before, after):
+class Added(dict):
     """What `after` has that `before` has not: new keys with their values, and
-    the new or changed values of old keys."""
-    out = {}
-    for lower, (path, values) in after.items():
-        old = before.get(lower)
-        if old is None:
-            out[lower] = (path, dict(values))
-            continue
-        changed = {n: d for n, d in values.items() if old[1].get(n) != d}
-        if changed:
-            out[lower] = (path, changed)
-    return out
+    the new or changed values of old keys; `new` names the new keys."""
+
+    def __init__(self, before, after):
+        super().__init__()
+        self.new = set()
+        for lower, (path, values) in after.items():
+            old = before.get(lower)
+            if old is None:
+                self[lower] = (path, dict(values))
+                self.new.add(lower)
+                continue
+            changed = {n: d for n, d in values.items() if old[1].get(n) != d}
+            if changed:
+                self[lower] = (path, changed)
+
+
+added = Added
 
 
 def only(view, keys):
@@ -152,14 +158,27 @@ def expect_same(actual, expected, what):
     check(not lines, "%s:\n%s" % (what, "\n".join(lines)))
 
 
-def leftovers(installed, after):
-    """What the install added that is still there: keys (with any of the
-    values it wrote) and files."""
+# Windows Installer's own containers, which stay once a first package made
+# them (as on Windows); what they hold for one product (keys named by its
+# packed codes) goes with the product.
+INSTALLER_CONTAINERS = re.compile(
+    r"^(HKLM\\Software\\Classes\\Installer|HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer|"
+    r"HKCU\\Software\\Microsoft\\Installer)(\\(Features|Products|UpgradeCodes|Components|UserData|S-1-5-[0-9-]+))*$",
+    re.IGNORECASE)
+INSTALLER_FOLDERS = ("c:\\windows\\installer\\",)
+
+
+def leftovers(installed, after, files=()):
+    """What an install added that is still there: the keys it made, the values
+    it wrote into other keys, and files and folders; not Windows Installer's
+    own containers."""
     left = []
     for lower, (path, values) in installed.items():
-        if lower in after and (not values or any(after[lower][1].get(n) == d for n, d in values.items())):
+        if lower not in after or INSTALLER_CONTAINERS.match(path):
+            continue
+        if lower in installed.new or any(after[lower][1].get(n) == d for n, d in values.items()):
             left.append(path)
-    return left
+    return left + sorted(f for f in files if f.lower() not in INSTALLER_FOLDERS)
 
 
 # ---- Running the server and its clients ----
@@ -216,9 +235,13 @@ def unshare_views(prefix, made):
 
 
 def create_every_class(prefix, registration, bitness=64):
-    out = prefix.must("cscript", "//nologo", windows_path(os.path.join(HERE, "CreateEvery.vbs")),
-                      *progids(registration), bitness=bitness)
-    print(out, end="")
+    names = progids(registration)
+    out = prefix.must("cscript", "//nologo", windows_path(os.path.join(HERE, "CreateEvery.vbs")), *names,
+                      bitness=bitness)
+    created = [line.split(": ")[0] for line in out.splitlines() if ": " in line]
+    check(created == names, "the script client created %s, not %s:\n%s" % (created, names, out))
+    print("a %d-bit script client created every class by both ProgIDs:\n  %s" % (
+        bitness, "\n  ".join(out.splitlines())))
 
 
 def capture_and_switch(ctx, prefix, bitness=64):
@@ -277,7 +300,7 @@ def machine_cycle(ctx, arch):
         unshare_views(prefix, made)
 
     uninstall(prefix, ctx.package(arch, "machine"))
-    left = leftovers(installed, prefix.registry()) + sorted(installed_files & prefix.files())
+    left = leftovers(installed, prefix.registry(), installed_files & prefix.files())
     check(not left, "msiexec /x left:\n  " + "\n  ".join(left))
     print("msiexec /x left none of the %d keys and %d files and folders the install added"
           % (len(installed), len(installed_files)))
@@ -380,7 +403,7 @@ def test_user(ctx):
           "for %s; none under HKLM\\Software\\Classes" % (len(actual), dlls[0]))
     try_per_user_classes(prefix, ctx.registration)
     uninstall(prefix, ctx.package("x64", "user"))
-    left = leftovers(new, prefix.registry()) + sorted(new_files & prefix.files())
+    left = leftovers(new, prefix.registry(), new_files & prefix.files())
     check(not left, "msiexec /x of the per-user package left:\n  " + "\n  ".join(left))
     print("msiexec /x of the per-user package left none of the %d keys and %d files and folders" %
           (len(new), len(new_files)))

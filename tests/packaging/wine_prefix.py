@@ -63,6 +63,12 @@ def read_registry_file(path, hive):
             if header:
                 name = hive + "\\" + _unescape(header.group(1))
                 current = keys.setdefault(name.lower(), (name, {}))[1]
+                # Wine's files leave out a key that has subkeys but no values:
+                # the keys on the way to one written are there all the same.
+                parts = name.split("\\")
+                for n in range(2, len(parts)):
+                    ancestor = "\\".join(parts[:n])
+                    keys.setdefault(ancestor.lower(), (ancestor, {}))
                 continue
             if current is None or not line or line.startswith("#") or line.startswith(";"):
                 continue
