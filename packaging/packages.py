@@ -64,8 +64,8 @@ HELPDIR_OWNER = "x64"
 FOLDERS = {
     ("x64", "machine"): ("ProgramFiles64Folder", ["Varquel"]),
     ("x86", "machine"): ("ProgramFilesFolder", ["Varquel"]),
-    ("x64", "user"): ("LocalAppDataFolder", ["Programs", "Varquel", "x64"]),
-    ("x86", "user"): ("LocalAppDataFolder", ["Programs", "Varquel", "x86"]),
+    ("x64", "user"): ("LocalAppDataFolder", ["Varquel", "x64"]),
+    ("x86", "user"): ("LocalAppDataFolder", ["Varquel", "x86"]),
 }
 USER_CLASSES = "Software\\Classes\\"
 THREADING_MODELS = {"apartment": "Apartment", "free": "Free", "both": "Both", "neutral": "Neutral"}
@@ -296,19 +296,31 @@ def wxs(registration, arch, scope, version, source_dir):
     out.append('%s</Component>' % indent)
     # The keys both bitnesses share: one component each, with the same GUID in
     # both packages of a scope, authored as 32-bit components, so that
-    # Windows Installer counts both packages as their clients.
+    # Windows Installer counts both packages as their clients. Components that
+    # share a GUID must be identical, their folder too: per machine they stand
+    # in TARGETDIR; per user in the folder both packages install below, which
+    # the last of them removes.
+    shared_xml = []
+    shared_indent = "  " * 5 if scope == "user" else "      "
     for n, unit in enumerate(sorted(shared, key=str.lower)):
         unit_rows = shared[unit]
-        out.append('%s<Component Id="Shared%d" Guid="%s" Win64="no">'
-                   % (indent, n, component_guid("%s-shared:%s" % (scope, unit.lower()))))
+        shared_xml.append('%s<Component Id="Shared%d" Guid="%s" Win64="no">'
+                          % (shared_indent, n, component_guid("%s-shared:%s" % (scope, unit.lower()))))
         key_path = key_path_of(unit_rows)
         for i, row in enumerate(unit_rows):
-            line = registry_xml(row, scope, indent + "  ")
-            out.append(line.replace("/>", ' KeyPath="yes"/>') if i == key_path else line)
-        out.append('%s</Component>' % indent)
+            line = registry_xml(row, scope, shared_indent + "  ")
+            shared_xml.append(line.replace("/>", ' KeyPath="yes"/>') if i == key_path else line)
+        if n == 0 and scope == "user":
+            shared_xml.append('%s  <RemoveFolder Id="RemoveVarquelParent" On="uninstall"/>' % shared_indent)
+        shared_xml.append('%s</Component>' % shared_indent)
     for depth in reversed(range(len(names))):
+        if scope == "user" and depth == 0:
+            out += shared_xml
         out.append('%s</Directory>' % ("  " * (4 + depth)))
-    out += ['      </Directory>', '    </Directory>', '    <Feature Id="Server" Level="1">',
+    out.append('      </Directory>')
+    if scope == "machine":
+        out += shared_xml
+    out += ['    </Directory>', '    <Feature Id="Server" Level="1">',
             '      <ComponentRef Id="Server"/>']
     out += ['      <ComponentRef Id="Shared%d"/>' % n for n in range(len(shared))]
     out += ['    </Feature>', '  </Product>', '</Wix>']

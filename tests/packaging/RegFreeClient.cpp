@@ -4,10 +4,10 @@
 //   RegFreeClient {CLSID}=ProgID=VersionIndependentProgID ...
 //
 // For every class given (the server's registration lists them): both ProgIDs
-// lead to the CLSID, the class is created, and the first property of its
-// default interface is read through IDispatch, in this single-threaded
-// apartment and then through a proxy from the multithreaded one. The classes
-// given must be exactly the type library's creatable ones.
+// lead to the class, the class is created, and the first property of its
+// default interface is read through IDispatch in this single-threaded
+// apartment; then, for every class, through a proxy from the multithreaded
+// one. The classes given must be exactly the type library's creatable ones.
 // Exit status: 0 all done, 1 wrong usage, 2 something failed (printed).
 #include <windows.h>
 #include <ocidl.h>
@@ -83,6 +83,19 @@ HRESULT Read(IDispatch* object, DISPID id, std::wstring& text) {
     return S_OK;
 }
 
+// The CLSID of the object's class, from its class information.
+CLSID ClassOf(IDispatch* object) {
+    ComPtr<IProvideClassInfo> provider;
+    ComPtr<ITypeInfo> coclass;
+    TYPEATTR* attr = nullptr;
+    if (!object || FAILED(object->QueryInterface(IID_PPV_ARGS(&provider))) || FAILED(provider->GetClassInfo(&coclass)) ||
+        FAILED(coclass->GetTypeAttr(&attr)))
+        return GUID_NULL;
+    const CLSID clsid = attr->guid;
+    coclass->ReleaseTypeAttr(attr);
+    return clsid;
+}
+
 // The IID of the coclass's default interface.
 bool DefaultInterface(IDispatch* object, IID& iid) {
     ComPtr<IProvideClassInfo> provider;
@@ -140,7 +153,8 @@ void ReadFromAnotherApartment(const Class& c, IDispatch* object, REFIID iid, DIS
     if (FAILED(hr)) return Failed(c.progId + L": marshaling its default interface", hr);
     HRESULT result = E_FAIL;
     std::wstring text;
-    std::thread([&] {
+    HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread reader([&] {
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         {
             ComPtr<IDispatch> proxy;
@@ -148,19 +162,48 @@ void ReadFromAnotherApartment(const Class& c, IDispatch* object, REFIID iid, DIS
             if (SUCCEEDED(result)) result = Read(proxy.Get(), id, text);
         }
         CoUninitialize();
-    }).join();
+        SetEvent(done);
+    });
+    // The call comes back to this apartment: wait pumping its messages.
+    DWORD index = 0;
+    HRESULT waited = CoWaitForMultipleHandles(0, 60000, 1, &done, &index);
+    CloseHandle(done);
+    if (FAILED(waited)) {
+        Failed(c.progId + L": the call from the multithreaded apartment did not return", waited);
+        fflush(stdout);
+        ExitProcess(2);
+    }
+    reader.join();
     if (FAILED(result)) return Failed(c.progId + L": from the multithreaded apartment", result);
     wprintf(L"  from the multithreaded apartment: %ls\n", text.c_str());
 }
 
-void Exercise(const Class& c, std::set<std::wstring>& libraryClasses) {
+struct Created {
+    const Class* c;
+    ComPtr<IDispatch> object;
+    IID iid;
+    DISPID id;
+};
+
+// Creates the class and reads its first property; what a second apartment
+// needs is kept in `created`.
+void Exercise(const Class& c, std::set<std::wstring>& libraryClasses, std::vector<Created>& created) {
     wprintf(L"%ls\n", c.progId.c_str());
     CLSID clsid{};
     if (FAILED(CLSIDFromString(c.clsid.c_str(), &clsid))) return Failed(L"reading " + c.clsid, E_INVALIDARG);
+    // A ProgID leads to the class when what it resolves to creates an object
+    // of the class (Wine resolves a manifest's ProgID to a CLSID of its own
+    // making that the activation context maps to the class).
     for (const std::wstring& progId : {c.progId, c.versionIndependentProgId}) {
         CLSID found{};
         HRESULT hr = CLSIDFromProgID(progId.c_str(), &found);
-        if (FAILED(hr) || !IsEqualCLSID(found, clsid)) Failed(L"CLSIDFromProgID(" + progId + L")", hr);
+        ComPtr<IDispatch> made;
+        if (SUCCEEDED(hr)) hr = CoCreateInstance(found, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&made));
+        if (FAILED(hr) || !IsEqualCLSID(ClassOf(made.Get()), clsid)) {
+            Failed(L"creating by " + progId, hr);
+            continue;
+        }
+        wprintf(L"  %ls leads to the class (through %ls)\n", progId.c_str(), GuidText(found).c_str());
     }
     ComPtr<IDispatch> object;
     HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&object));
@@ -174,7 +217,7 @@ void Exercise(const Class& c, std::set<std::wstring>& libraryClasses) {
     wprintf(L"  created; %ls = %ls\n", name.c_str(), text.c_str());
     IID iid{};
     if (!DefaultInterface(object.Get(), iid)) return Failed(L"its class information", E_FAIL);
-    ReadFromAnotherApartment(c, object.Get(), iid, id);
+    created.push_back({&c, object, iid, id});
 }
 
 } // namespace
@@ -195,13 +238,20 @@ int wmain(int argc, wchar_t** argv) {
     {
         std::set<std::wstring> libraryClasses;
         std::set<std::wstring> given;
+        std::vector<Created> created;
         for (const Class& c : classes) {
-            Exercise(c, libraryClasses);
+            Exercise(c, libraryClasses, created);
             CLSID clsid{};
             CLSIDFromString(c.clsid.c_str(), &clsid);
             given.insert(GuidText(clsid));
         }
         if (libraryClasses != given) Failed(L"the type library's creatable classes are not the ones given", E_FAIL);
+        // Only then across apartments: marshaling makes the platform load the
+        // type library, and Wine registers it then.
+        for (const Created& made : created) {
+            wprintf(L"%ls\n", made.c->progId.c_str());
+            ReadFromAnotherApartment(*made.c, made.object.Get(), made.iid, made.id);
+        }
     }
     CoUninitialize();
     wprintf(L"%d failure(s)\n", g_failures);
