@@ -170,7 +170,7 @@ int wmain(int argc, wchar_t** argv) {
 
     // Wine's RegisterTypeLib records the interfaces in the other registry view
     // too, past the redirected root: whatever it adds there is taken away again.
-    const REGSAM otherView = KEY_WOW64_32KEY;
+    const REGSAM otherView = sizeof(void*) == 8 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
     std::vector<std::wstring> strays;
     for (const Interface& itf : interfaces) {
         const std::wstring key = L"Interface\\" + itf.iid;

@@ -28,6 +28,7 @@ import glob
 import os
 import re
 import shutil
+import struct
 import subprocess
 import sys
 
@@ -66,6 +67,16 @@ class Context:
     def prefix(self, name="prefix"):
         os.makedirs(self.work, exist_ok=True)
         return Prefix(os.path.join(self.work, name), self.source)
+
+
+def file_version(path):
+    """The file version of a PE file's version resource, as "a.b.c.d"."""
+    with open(path, "rb") as f:
+        data = f.read()
+    at = data.find(struct.pack("<I", 0xFEEF04BD))
+    check(at >= 0, "%s has no version resource" % path)
+    ms, ls = struct.unpack_from("<II", data, at + 8)
+    return "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
 
 
 def check(condition, message):
@@ -163,6 +174,7 @@ def expect_same(actual, expected, what):
 # packed codes) goes with the product.
 INSTALLER_CONTAINERS = re.compile(
     r"^(HKLM\\Software\\Classes\\Installer|HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer|"
+    r"HKLM\\Software\\(Wow6432Node\\)?Microsoft\\Windows\\CurrentVersion\\Uninstall|"
     r"HKCU\\Software\\Microsoft\\Installer)(\\(Features|Products|UpgradeCodes|Components|UserData|S-1-5-[0-9-]+))*$",
     re.IGNORECASE)
 INSTALLER_FOLDERS = ("c:\\windows\\installer\\",)
@@ -280,6 +292,15 @@ def machine_cycle(ctx, arch):
     folder = "C:\\Program Files%s\\Varquel\\" % ("" if arch == "x64" else " (x86)")
     for name in ("Varquel.dll", ctx.packages.MANIFEST_NAME):
         check(folder + name in installed_files, "%s%s is not installed: %s" % (folder, name, sorted(installed_files)))
+
+    # One version: the DLL's resource, and the product Windows Installer records.
+    check(file_version(prefix.unix_path(folder + "Varquel.dll")) == ctx.version,
+          "the installed DLL's version is not %s" % ctx.version)
+    uninstall_key = "HKLM\\Software\\%sMicrosoft\\Windows\\CurrentVersion\\Uninstall\\%s" % (
+        "" if arch == "x64" else "Wow6432Node\\", ctx.packages.product_code(arch, "machine", ctx.version))
+    recorded = after.get(uninstall_key.lower(), (None, {}))[1]
+    check(recorded.get("DisplayVersion") == ctx.version,
+          "Windows Installer records %s as %r" % (uninstall_key, recorded.get("DisplayVersion")))
 
     dll = folder + "Varquel.dll"
     expected = capture(ctx, prefix, dll, bitness)
