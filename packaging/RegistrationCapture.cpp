@@ -19,6 +19,7 @@
 #include <vector>
 #include <wrl/client.h>
 #include "com/Bstr.h"
+#include "registry/UniqueRegKey.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -33,17 +34,7 @@ constexpr const wchar_t* kContainers[] = {L"CLSID", L"AppID", L"TypeLib", L"Inte
     exit(1);
 }
 
-class CKey {
-public:
-    CKey() = default;
-    ~CKey() { if (m_key) RegCloseKey(m_key); }
-    CKey(const CKey&) = delete;
-    CKey& operator=(const CKey&) = delete;
-    HKEY* Put() { return &m_key; }
-    HKEY Get() const { return m_key; }
-private:
-    HKEY m_key = nullptr;
-};
+using CKey = Wexmoor::CUniqueRegKey;
 
 std::string Utf8(const std::wstring& text) {
     if (text.empty()) return {};

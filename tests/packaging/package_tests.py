@@ -371,7 +371,49 @@ def test_both(ctx):
     uninstall(prefix, ctx.package("x86", "machine"))
     left = leftovers(added(before, both), prefix.registry())
     check(not left, "removing both left:\n  " + "\n  ".join(left))
+
+    # A newer version of one package replaces that package alone.
+    newer = next_version_packages(ctx)
+    install(prefix, ctx.package("x64", "machine"))
+    install(prefix, ctx.package("x86", "machine"))
+    install(prefix, newer)
+    products = installed_products(prefix.registry())
+    next_version = ctx.packages.next_build(ctx.version) + ".0"
+    expected = {ctx.packages.product_code("x64", "machine", next_version): next_version,
+                ctx.packages.product_code("x86", "machine", ctx.version): ctx.version}
+    check(products == expected, "after the newer x64 package: %s, expected %s" % (products, expected))
+    expect_same(only(classes_view(prefix.registry(), "HKLM\\Software\\Classes"), x64_rows), x64_rows,
+                "the x64 rows after the newer x64 package replaced the older")
+    print("the newer x64 package (%s) replaced the older one and left the x86 package" % next_version)
+    uninstall(prefix, newer)
+    uninstall(prefix, ctx.package("x86", "machine"))
+    check(not installed_products(prefix.registry()), "products left installed")
     prefix.remove()
+
+
+def next_version_packages(ctx):
+    """The x64 per-machine package of the next version, made by the build's
+    own packaging step from the same registration."""
+    dist = os.path.join(ctx.work, "next")
+    version = ctx.packages.next_build(ctx.version) + ".0"
+    result = subprocess.run([sys.executable, os.path.join(ctx.source, "packaging", "packages.py"),
+                             "--registration", os.path.join(ctx.build, "generated", "registration.json"),
+                             "--version", version, "--dist", dist, "--x64", ctx.bin(64, "Varquel.dll"),
+                             "--wixl", shutil.which("wixl")], capture_output=True, text=True)
+    check(result.returncode == 0, "making the next version's packages failed:\n%s%s" % (result.stdout, result.stderr))
+    return os.path.join(dist, ctx.packages.package_name(version, "x64", "machine"))
+
+
+def installed_products(registry):
+    """{ProductCode: DisplayVersion} of the products Windows Installer records
+    as installed for the machine."""
+    products = {}
+    for lower, (path, values) in registry.items():
+        match = re.match(r"hklm\\software\\(wow6432node\\)?microsoft\\windows\\currentversion\\uninstall\\"
+                         r"(\{[0-9a-f-]{36}\})$", lower)
+        if match and "WindowsInstaller" in values:
+            products[path.rsplit("\\", 1)[1].upper()] = values.get("DisplayVersion")
+    return products
 
 
 def user_rows(registration):
