@@ -3,7 +3,6 @@
 #include "Varquel_h.h"
 #include "com/Boundary.h"
 #include "com/Module.h"
-#include "registry/UniqueRegKey.h"
 #include "server/ClassTable.h"
 #include "server/TypeLibRegistrar.h"
 
