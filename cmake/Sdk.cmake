@@ -1,6 +1,7 @@
 # The SDK that `cmake --install build --prefix <dir>` lays out, for client
 # developers:
-#   bin/x64/Varquel.dll, bin/x86/Varquel.dll   the servers
+#   bin/x64/, bin/x86/                         the servers (Varquel.dll) and their
+#                                              assembly manifests
 #   include/Varquel.h, include/Varquel_i.c     early binding from C++
 #   include/com/Bstr.h, include/com/ComError.h the BSTR holder the C++ sample uses
 #   tlb/x64/Varquel.tlb, tlb/x86/Varquel.tlb   the type libraries
@@ -16,9 +17,11 @@ add_custom_command(
 add_custom_target(varquel_sdk_header ALL DEPENDS ${SDK_INCLUDE_DIR}/Varquel.h)
 add_dependencies(varquel_sdk_header varquel_idl)
 
-install(FILES $<TARGET_FILE:Varquel> DESTINATION bin/x64)
+# The DLLs as distributed (signed where a certificate is given), each with
+# the assembly manifest that lets a client use it without registration.
+install(FILES ${VARQUEL_DIST}/x64/Varquel.dll ${VARQUEL_DIST}/x64/${VARQUEL_MANIFEST_NAME} DESTINATION bin/x64)
 if(VARQUEL_WITH_X86)
-  install(FILES ${VARQUEL_X86_BIN}/Varquel.dll DESTINATION bin/x86)
+  install(FILES ${VARQUEL_DIST}/x86/Varquel.dll ${VARQUEL_DIST}/x86/${VARQUEL_MANIFEST_NAME} DESTINATION bin/x86)
   install(FILES ${VARQUEL_X86_DIR}/generated/Varquel.tlb DESTINATION tlb/x86)
 endif()
 install(FILES ${SDK_INCLUDE_DIR}/Varquel.h ${GEN_DIR}/Varquel_i.c DESTINATION include)

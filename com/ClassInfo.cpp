@@ -17,8 +17,10 @@ HRESULT CClassTypeInfoCache::Get(REFCLSID clsid, ITypeInfo** ppTI) noexcept {
     if (m_info) return m_info.CopyTo(ppTI);
     Microsoft::WRL::ComPtr<ITypeLib> library;
     HRESULT hr = LoadRegTypeLib(LIBID_Varquel, 1, 0, 0, &library);
-    if (hr == TYPE_E_LIBNOTREGISTERED && SUCCEEDED(LoadRegTypeLib(LIBID_Varquel, 1, 0, kLibraryLocale, &library)))
-        hr = S_OK;
+    if (hr == TYPE_E_LIBNOTREGISTERED) hr = LoadRegTypeLib(LIBID_Varquel, 1, 0, kLibraryLocale, &library);
+    // Registered for the user alone, or not at all (a client that carries the
+    // server with a manifest): the library embedded in the module serves.
+    if (hr == TYPE_E_LIBNOTREGISTERED) hr = Module::LoadOwnTypeLib(&library);
     if (FAILED(hr)) return hr;
     Microsoft::WRL::ComPtr<ITypeInfo> info;
     hr = library->GetTypeInfoOfGuid(clsid, &info);

@@ -6,9 +6,10 @@
 
 namespace Varquel {
 
-// The coclass description of one class, from the registered type library:
-// loaded on first use under the module lock and kept until the module shuts
-// down. A failed lookup is not kept.
+// The coclass description of one class, from the registered type library, or
+// from the one embedded in the module where none is registered: loaded on
+// first use under the module lock and kept until the module shuts down. A
+// failed lookup is not kept.
 class CClassTypeInfoCache {
 public:
     explicit CClassTypeInfoCache(void (*release)()) noexcept : m_hook(release) {}

@@ -136,20 +136,8 @@ const MemberEntry* SelectMember(const InterfaceTable& table, DISPID id, WORD fla
 // ---- Type information ----
 
 HRESULT LoadInterfaceTypeInfo(REFIID iid, ITypeInfo** info) noexcept {
-    std::vector<wchar_t> path;
-    try {
-        path.resize(MAX_PATH);
-        for (;;) {
-            DWORD length = GetModuleFileNameW(Module::Handle(), path.data(), static_cast<DWORD>(path.size()));
-            if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
-            if (length < path.size()) break;
-            path.resize(path.size() * 2);
-        }
-    } catch (...) {
-        return E_OUTOFMEMORY;
-    }
     ComPtr<ITypeLib> library;
-    HRESULT hr = LoadTypeLibEx(path.data(), REGKIND_NONE, &library);
+    HRESULT hr = Module::LoadOwnTypeLib(&library);
     if (FAILED(hr)) return hr;
     return library->GetTypeInfoOfGuid(iid, info);
 }

@@ -1,4 +1,6 @@
 #include "com/Module.h"
+#include <oleauto.h>
+#include <vector>
 
 namespace Varquel::Module {
 namespace {
@@ -36,6 +38,22 @@ HMODULE Handle() noexcept {
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
                        reinterpret_cast<LPCWSTR>(&Handle), &module);
     return module;
+}
+
+HRESULT LoadOwnTypeLib(ITypeLib** library) noexcept {
+    std::vector<wchar_t> path;
+    try {
+        path.resize(MAX_PATH);
+        for (;;) {
+            DWORD length = GetModuleFileNameW(Handle(), path.data(), static_cast<DWORD>(path.size()));
+            if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
+            if (length < path.size()) break;
+            path.resize(path.size() * 2);
+        }
+    } catch (...) {
+        return E_OUTOFMEMORY;
+    }
+    return LoadTypeLibEx(path.data(), REGKIND_NONE, library);
 }
 
 CLockGuard::CLockGuard() noexcept {

@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <oaidl.h>
 
 namespace Varquel::Module {
 
@@ -13,6 +14,9 @@ LONG LockCount() noexcept;
 
 // The file that holds this code: Varquel.dll, or a test program that links it.
 HMODULE Handle() noexcept;
+
+// The type library embedded in that file, loaded afresh from its full path.
+HRESULT LoadOwnTypeLib(ITypeLib** library) noexcept;
 
 // Guards class-object creation and the class type-information caches.
 class CLockGuard {

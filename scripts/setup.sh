@@ -5,6 +5,10 @@ cd "$(dirname "$0")/.."
 
 packages=(wine wine64 libwine-dev g++-mingw-w64-x86-64-posix mingw-w64-tools
           binutils-mingw-w64-x86-64 cmake googletest nlohmann-json3-dev make python3)
+# The Windows Installer packages (wixl) and the signing of files and packages
+# (osslsigncode, openssl for a test's throwaway certificate). Installed on
+# their own: without them the DLLs are still built and tested.
+packaging=(wixl osslsigncode openssl)
 # The x86 DLL needs only the i686 compiler; running its tests needs wine32 too
 # (the i386 architecture), and a kernel that executes 32-bit programs, which
 # the build asks itself (cmake/Wine32Side.cmake). Each is installed on its
@@ -59,6 +63,8 @@ install_packages() {
 }
 
 install_packages "${packages[@]}"
+install_packages "${packaging[@]}" ||
+  echo "warning: wixl or osslsigncode could not be installed; no packages are made or signed" >&2
 install_packages "${compiler32[@]}" ||
   echo "warning: the i686 compiler could not be installed; the x86 DLL and its tests are left out" >&2
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

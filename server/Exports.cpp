@@ -1,4 +1,4 @@
-// The five entry points of Varquel.dll.
+// The entry points of Varquel.dll.
 #include <windows.h>
 #include <utility>
 #include <wrl/client.h>
@@ -57,3 +57,6 @@ extern "C" HRESULT __stdcall DllCanUnloadNow() {
 
 extern "C" HRESULT __stdcall DllRegisterServer() { return Varquel::RegisterServer(); }
 extern "C" HRESULT __stdcall DllUnregisterServer() { return Varquel::UnregisterServer(); }
+extern "C" HRESULT __stdcall DllInstall(BOOL install, PCWSTR commandLine) {
+    return Varquel::InstallServer(install, commandLine);
+}

@@ -1,31 +1,28 @@
 #pragma once
 #include <windows.h>
 #include <span>
+#include "server/RegistryWriter.h"
 
 namespace Varquel {
-
-// One entry the server writes under HKEY_CLASSES_ROOT. Key path, value name
-// and data are templates whose %NAME% parts are replaced by the parameters of
-// the registration (%MODULE%, %MODULETYPE%, %MODULEGUID%, %APPID%, and for a
-// class %CLSID%, %ProgID%, %VersionIndependentProgID%, %FriendlyName%).
-// A null value name is the key's default value; null data writes the key alone.
-struct RegistryEntry {
-    const wchar_t* key;
-    const wchar_t* valueName;
-    const wchar_t* data;
-    // The key is deleted with everything below it before it is written, so
-    // nothing stale under it survives a registration.
-    bool freshKey;
-};
 
 // The AppID entries; the REGISTRY 101 resource (AppID.rgs) carries the same.
 std::span<const RegistryEntry> AppIdRegistryEntries() noexcept;
 // The entries of one class, in the order they are written.
 std::span<const RegistryEntry> ClassRegistryEntries() noexcept;
 
-// DllRegisterServer and DllUnregisterServer: the AppID, the classes of the
-// class table and the type library. They need no COM initialisation.
-HRESULT RegisterServer() noexcept;
-HRESULT UnregisterServer() noexcept;
+// Where a registration goes: the machine's classes (HKEY_CLASSES_ROOT), or
+// the current user's (HKEY_CURRENT_USER\Software\Classes), which need no
+// administrator and which elevated processes do not see.
+enum class Scope { Machine, User };
+
+// The AppID, the classes of the class table and the type library. They need
+// no COM initialisation.
+HRESULT RegisterServer(Scope scope = Scope::Machine) noexcept;
+HRESULT UnregisterServer(Scope scope = Scope::Machine) noexcept;
+
+// DllInstall: "user" (in any case) registers or unregisters for the current
+// user; no command line does what DllRegisterServer or DllUnregisterServer
+// does; any other is E_INVALIDARG.
+HRESULT InstallServer(BOOL install, PCWSTR commandLine) noexcept;
 
 } // namespace Varquel

@@ -1,5 +1,6 @@
 // IProvideClassInfo(2): the coclass description from the registered type
-// library, cached per class for the life of the module. Registers and
+// library, or the module's own where none is registered, cached per class for
+// the life of the module. Registers and
 // unregisters the type library, so it runs alone with HKCR.
 #include <gtest/gtest.h>
 #include "com/Module.h"
@@ -78,36 +79,69 @@ GUID ImplementedType(ITypeInfo* coclass, int flags) {
     return found;
 }
 
-// One sequence, because the cache lives as long as the module: first the
-// failure of the lookup, then the description once registered, then the
-// cached description after the library is gone, until the module shuts down.
-TEST(ClassInfo, ComesFromTheRegisteredLibraryAndIsKeptUntilShutdown) {
+// Checks that `info` describes the class of `c`: its coclass, default
+// interface and default source interface.
+void ExpectDescribes(const ClassCase& c, ITypeInfo* info) {
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_COCLASS) << c.name;
+    EXPECT_TRUE(IsEqualGUID(attr->guid, *c.clsid)) << c.name;
+    info->ReleaseTypeAttr(attr);
+    EXPECT_TRUE(IsEqualGUID(ImplementedType(info, IMPLTYPEFLAG_FDEFAULT), *c.iid)) << c.name;
+    const GUID source = ImplementedType(info, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+    EXPECT_TRUE(IsEqualGUID(source, c.source ? *c.source : GUID_NULL)) << c.name;
+}
+
+// Shutdown releases the cache: the next lookup starts afresh.
+void RestartModule() {
+    Varquel::Module::Shutdown();
+    Varquel::Module::Initialize();
+}
+
+// One sequence, because the cache lives as long as the module: without a
+// registration the description comes from the module's own library; a
+// registered library comes first, a failure to load it included; once
+// described, a class keeps its description after the library is gone, until
+// the module shuts down.
+TEST(ClassInfo, ComesFromTheRegisteredLibraryOrElseTheModulesOwnAndIsKeptUntilShutdown) {
     UnregisterLibrary();
+    RestartModule();
     for (const ClassCase& c : kClasses) {
         ComPtr<IProvideClassInfo> provider = ClassInfoOf(c);
         ASSERT_TRUE(provider) << c.name;
-        ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
-        HRESULT hr = provider->GetClassInfo(&info);
-        EXPECT_TRUE(FAILED(hr)) << c.name;
-        EXPECT_EQ(hr, TYPE_E_LIBNOTREGISTERED) << c.name << " " << std::hex << hr;
-        EXPECT_EQ(info, nullptr);
+        ComPtr<ITypeInfo> info;
+        ASSERT_EQ(provider->GetClassInfo(&info), S_OK) << c.name << ": from the module's own library";
+        ExpectDescribes(c, info.Get());
         EXPECT_EQ(provider->GetClassInfo(nullptr), E_POINTER);
     }
 
+    // Registered at a file that cannot be loaded: that failure, not the module's library.
+    RestartModule();
+    {
+        wchar_t path[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        ComPtr<ITypeLib> library;
+        ASSERT_EQ(LoadTypeLibEx(path, REGKIND_NONE, &library), S_OK);
+        wchar_t missing[] = L"C:\\nowhere\\Varquel.tlb";
+        ASSERT_EQ(RegisterTypeLib(library.Get(), missing, nullptr), S_OK);
+    }
+    for (const ClassCase& c : kClasses) {
+        ITypeInfo* info = reinterpret_cast<ITypeInfo*>(1);
+        HRESULT hr = ClassInfoOf(c)->GetClassInfo(&info);
+        EXPECT_TRUE(FAILED(hr)) << c.name;
+        EXPECT_NE(hr, TYPE_E_LIBNOTREGISTERED) << c.name;
+        EXPECT_EQ(info, nullptr);
+    }
+    UnregisterLibrary();
+
+    RestartModule();
     ASSERT_EQ(RegisterLibraryOfThisProgram(), S_OK);
     for (const ClassCase& c : kClasses) {
         ComPtr<IProvideClassInfo> provider = ClassInfoOf(c);
         ASSERT_TRUE(provider);
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(provider->GetClassInfo(&info), S_OK) << c.name;
-        TYPEATTR* attr = nullptr;
-        ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
-        EXPECT_EQ(attr->typekind, TKIND_COCLASS) << c.name;
-        EXPECT_TRUE(IsEqualGUID(attr->guid, *c.clsid)) << c.name;
-        info->ReleaseTypeAttr(attr);
-        EXPECT_TRUE(IsEqualGUID(ImplementedType(info.Get(), IMPLTYPEFLAG_FDEFAULT), *c.iid)) << c.name;
-        const GUID source = ImplementedType(info.Get(), IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
-        EXPECT_TRUE(IsEqualGUID(source, c.source ? *c.source : GUID_NULL)) << c.name;
+        ExpectDescribes(c, info.Get());
 
         // The same description for a second object of the class.
         ComPtr<ITypeInfo> again;
@@ -120,12 +154,7 @@ TEST(ClassInfo, ComesFromTheRegisteredLibraryAndIsKeptUntilShutdown) {
         ComPtr<ITypeInfo> info;
         EXPECT_EQ(ClassInfoOf(c)->GetClassInfo(&info), S_OK) << c.name << ": cached for the life of the module";
     }
-
-    // Shutdown releases the cache: the next lookup goes to the registry again.
-    Varquel::Module::Shutdown();
-    Varquel::Module::Initialize();
-    ComPtr<ITypeInfo> info;
-    EXPECT_EQ(ClassInfoOf(kClasses[0])->GetClassInfo(&info), TYPE_E_LIBNOTREGISTERED);
+    RestartModule();
 }
 
 // A switch's report and its changes cannot be created, but describe their

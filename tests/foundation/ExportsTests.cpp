@@ -10,18 +10,18 @@ struct CLibrary {
     }
 };
 
-TEST(Exports, TheDllLoadsAndItsFiveEntryPointsResolveByNameAndOrdinal) {
+TEST(Exports, TheDllLoadsAndItsEntryPointsResolveByNameAndOrdinal) {
     CLibrary library;
     ASSERT_NE(library.module, nullptr) << "LoadLibrary failed: " << GetLastError();
     const char* names[] = {"DllCanUnloadNow", "DllGetClassObject", "DllMain", "DllRegisterServer",
-                           "DllUnregisterServer"};
-    for (WORD ordinal = 1; ordinal <= 5; ++ordinal) {
+                           "DllUnregisterServer", "DllInstall"};
+    for (WORD ordinal = 1; ordinal <= 6; ++ordinal) {
         FARPROC byName = GetProcAddress(library.module, names[ordinal - 1]);
         FARPROC byOrdinal = GetProcAddress(library.module, MAKEINTRESOURCEA(ordinal));
         EXPECT_NE(byName, nullptr) << names[ordinal - 1];
         EXPECT_EQ(byName, byOrdinal) << names[ordinal - 1] << " is not ordinal " << ordinal;
     }
-    EXPECT_EQ(GetProcAddress(library.module, MAKEINTRESOURCEA(6)), nullptr);
+    EXPECT_EQ(GetProcAddress(library.module, MAKEINTRESOURCEA(7)), nullptr);
 }
 
 TEST(Exports, AFreshlyLoadedServerCanBeUnloaded) {

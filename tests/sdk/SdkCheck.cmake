@@ -20,11 +20,20 @@ set(syskind_x86 1)  # SYS_WIN32
 set(files include/Varquel.h include/Varquel_i.c include/com/Bstr.h
           samples/VarquelClient.cpp samples/varquel.js samples/varquel.vbs samples/demo.js docs/object-model.md)
 foreach(arch ${arches})
-  list(APPEND files bin/${arch}/Varquel.dll tlb/${arch}/Varquel.tlb)
+  list(APPEND files bin/${arch}/Varquel.dll bin/${arch}/Varquel.Server.manifest tlb/${arch}/Varquel.tlb)
 endforeach()
 foreach(file ${files})
   if(NOT EXISTS "${SDK}/${file}")
     message(FATAL_ERROR "the SDK has no ${file}")
+  endif()
+endforeach()
+# Each manifest names its own bitness, which a client of that bitness binds to.
+set(architecture_x64 amd64)
+set(architecture_x86 x86)
+foreach(arch ${arches})
+  file(READ "${SDK}/bin/${arch}/Varquel.Server.manifest" manifest)
+  if(NOT manifest MATCHES "processorArchitecture=\"${architecture_${arch}}\"")
+    message(FATAL_ERROR "bin/${arch}/Varquel.Server.manifest is not for ${architecture_${arch}}")
   endif()
 endforeach()
 # Each library is its own bitness's.

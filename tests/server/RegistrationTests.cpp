@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 #include "Varquel_h.h"
+#include "server/ClassTable.h"
 #include "server/Registrar.h"
 #include "tests/server/ServerLibrary.h"
 #include "tests/support/TestSupport.h"
@@ -52,11 +53,11 @@ std::wstring GuidText(REFGUID guid) {
 
 std::wstring ClassKey(const ExpectedClass& c) { return L"CLSID\\" + GuidText(*c.clsid); }
 
-// An open key below HKEY_CLASSES_ROOT (null when it does not exist).
+// An open key below HKEY_CLASSES_ROOT, or another root (null when it does not exist).
 struct CKey {
     HKEY key = nullptr;
-    explicit CKey(const std::wstring& path, REGSAM access = KEY_READ) {
-        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, access, &key) != ERROR_SUCCESS) key = nullptr;
+    explicit CKey(const std::wstring& path, REGSAM access = KEY_READ, HKEY root = HKEY_CLASSES_ROOT) {
+        if (RegOpenKeyExW(root, path.c_str(), 0, access, &key) != ERROR_SUCCESS) key = nullptr;
     }
     ~CKey() {
         if (key) RegCloseKey(key);
@@ -86,9 +87,9 @@ void SetText(const std::wstring& key, const wchar_t* value, const wchar_t* data)
     RegCloseKey(created);
 }
 
-std::vector<std::wstring> SubkeyNames(const std::wstring& path) {
+std::vector<std::wstring> SubkeyNames(const std::wstring& path, HKEY root = HKEY_CLASSES_ROOT) {
     std::vector<std::wstring> names;
-    CKey key(path);
+    CKey key(path, KEY_READ, root);
     wchar_t name[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = 256;
@@ -115,8 +116,8 @@ std::vector<std::wstring> ValueNames(const std::wstring& path) {
 }
 
 // Every key and value below `path`, as "key\" and "key|value" -> "type:data".
-void DumpKey(const std::wstring& path, std::map<std::wstring, std::wstring>& out) {
-    CKey key(path);
+void DumpKey(const std::wstring& path, std::map<std::wstring, std::wstring>& out, HKEY root = HKEY_CLASSES_ROOT) {
+    CKey key(path, KEY_READ, root);
     if (!key.key) return;
     out[path + L"\\"] = L"";
     for (DWORD i = 0;; ++i) {
@@ -129,7 +130,7 @@ void DumpKey(const std::wstring& path, std::map<std::wstring, std::wstring>& out
             std::to_wstring(type) + L":" +
             std::wstring(reinterpret_cast<const wchar_t*>(data), dataLength / sizeof(wchar_t));
     }
-    for (const std::wstring& sub : SubkeyNames(path)) DumpKey(path + L"\\" + sub, out);
+    for (const std::wstring& sub : SubkeyNames(path, root)) DumpKey(path + L"\\" + sub, out, root);
 }
 
 // Everything the server's registration touches.
@@ -505,6 +506,120 @@ TEST(AppIdScript, TheResourceHoldsExactlyTheAppIdEntriesTheServerWrites) {
     std::sort(fromTable.begin(), fromTable.end());
     EXPECT_EQ(fromScript, fromTable);
     EXPECT_EQ(fromScript.size(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// ---- DllInstall: registration for the current user ----
+
+const std::wstring kUserClasses = L"Software\\Classes";
+
+// The type library's interfaces: {IID, whether a pure dispinterface}.
+std::vector<std::pair<std::wstring, bool>> LibraryInterfaces() {
+    std::vector<std::pair<std::wstring, bool>> interfaces;
+    ComPtr<ITypeLib> library;
+    EXPECT_EQ(LoadTypeLibEx(VARQUEL_DLL_PATH, REGKIND_NONE, &library), S_OK);
+    for (UINT i = 0; library && i < library->GetTypeInfoCount(); ++i) {
+        ComPtr<ITypeInfo> info;
+        TYPEATTR* attr = nullptr;
+        if (FAILED(library->GetTypeInfo(i, &info)) || FAILED(info->GetTypeAttr(&attr))) continue;
+        if (attr->typekind == TKIND_DISPATCH || attr->typekind == TKIND_INTERFACE)
+            interfaces.emplace_back(GuidText(attr->guid),
+                                    attr->typekind == TKIND_DISPATCH && !(attr->wTypeFlags & TYPEFLAG_FDUAL));
+        info->ReleaseTypeAttr(attr);
+    }
+    return interfaces;
+}
+
+// Every key the server's registration writes, from the class table and the
+// type library's interfaces, with everything below it, under `root`.
+std::map<std::wstring, std::wstring> DumpRegistration(HKEY root) {
+    std::map<std::wstring, std::wstring> out;
+    for (const Varquel::ClassEntry& entry : Varquel::ClassTable()) {
+        DumpKey(entry.progId, out, root);
+        DumpKey(entry.versionIndependentProgId, out, root);
+        DumpKey(L"CLSID\\" + GuidText(*entry.clsid), out, root);
+    }
+    DumpKey(std::wstring(L"AppID\\") + kLibId, out, root);
+    DumpKey(L"AppID\\Varquel.DLL", out, root);
+    DumpKey(kTypeLibKey, out, root);
+    for (const auto& [iid, pureDispatch] : LibraryInterfaces()) DumpKey(L"Interface\\" + iid, out, root);
+    return out;
+}
+
+// The user's classes root, opened for the test (null when the user has none).
+struct CUserClasses {
+    CKey key{kUserClasses, KEY_READ, HKEY_CURRENT_USER};
+};
+
+// Leaves HKCU\Software\Classes as the test found it: a fresh Wine prefix has
+// none (Windows always does), and registering for the user creates it.
+class DllInstall : public Registration {
+protected:
+    void SetUp() override {
+        Registration::SetUp();
+        m_userClassesExisted = CUserClasses().key.key != nullptr;
+    }
+    void TearDown() override {
+        m_library.Install(FALSE, L"user");
+        if (!m_userClassesExisted) RegDeleteKeyW(HKEY_CURRENT_USER, kUserClasses.c_str());
+        Registration::TearDown();
+    }
+    bool m_userClassesExisted = false;
+};
+
+TEST_F(DllInstall, ForTheUserWritesTheMachineWideKeysUnderTheUsersClassesAndRemovesThemAgain) {
+    const auto machine = DumpRegistration(HKEY_CLASSES_ROOT);
+    ASSERT_EQ(m_library.Install(TRUE, L"user"), S_OK);
+    CUserClasses user;
+    ASSERT_TRUE(user.key.key);
+    auto forUser = DumpRegistration(user.key.key);
+    ASSERT_FALSE(forUser.empty());
+    // The same keys and values, but a pure dispinterface is marshaled by
+    // IDispatch's marshaler, as Windows records it; Wine's RegisterTypeLib
+    // gives it the type library's.
+    for (const auto& [iid, pureDispatch] : LibraryInterfaces()) {
+        if (!pureDispatch) continue;
+        for (const wchar_t* marshaler : {L"\\ProxyStubClsid", L"\\ProxyStubClsid32"}) {
+            const std::wstring key = L"Interface\\" + iid + marshaler + L"|";
+            EXPECT_EQ(forUser[key], std::wstring(L"1:{00020420-0000-0000-C000-000000000046}") + L'\0') << Narrow(key);
+            forUser[key] = machine.at(key);
+        }
+    }
+    EXPECT_EQ(forUser, machine);
+
+    // "user" in any case; unregistering leaves none of it, nor the containers it made.
+    ASSERT_EQ(m_library.Install(FALSE, L"uSeR"), S_OK);
+    EXPECT_TRUE(DumpRegistration(user.key.key).empty());
+    if (!m_userClassesExisted) {
+        EXPECT_EQ(SubkeyNames(kUserClasses, HKEY_CURRENT_USER), std::vector<std::wstring>{});
+    }
+    // The machine's registration is untouched.
+    EXPECT_EQ(DumpRegistration(HKEY_CLASSES_ROOT), machine);
+}
+
+TEST_F(DllInstall, WithoutACommandLineDoesWhatRegisterAndUnregisterDo) {
+    const auto registered = DumpRegistration(HKEY_CLASSES_ROOT);
+    for (const wchar_t* none : {static_cast<const wchar_t*>(nullptr), L""}) {
+        ASSERT_EQ(m_library.Install(FALSE, none), S_OK);
+        EXPECT_FALSE(KeyExists(ClassKey(kClasses[0])));
+        EXPECT_FALSE(KeyExists(kTypeLibKey));
+        ASSERT_EQ(m_library.Install(TRUE, none), S_OK);
+        EXPECT_EQ(DumpRegistration(HKEY_CLASSES_ROOT), registered);
+    }
+}
+
+TEST_F(DllInstall, RefusesAnyOtherCommandLineAndWritesNothing) {
+    const auto machine = DumpRegistration(HKEY_CLASSES_ROOT);
+    for (const wchar_t* other : {L"machine", L"user ", L"/user", L"users", L"u"}) {
+        EXPECT_EQ(m_library.Install(TRUE, other), E_INVALIDARG) << Narrow(other);
+        EXPECT_EQ(m_library.Install(FALSE, other), E_INVALIDARG) << Narrow(other);
+    }
+    EXPECT_EQ(DumpRegistration(HKEY_CLASSES_ROOT), machine);
+    CUserClasses user;
+    EXPECT_TRUE(!user.key.key || DumpRegistration(user.key.key).empty());
 }
 
 } // namespace

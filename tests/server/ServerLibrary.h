@@ -29,6 +29,9 @@ public:
 
     HRESULT RegisterServer() const { return Call<HRESULT(__stdcall*)()>("DllRegisterServer")(); }
     HRESULT UnregisterServer() const { return Call<HRESULT(__stdcall*)()>("DllUnregisterServer")(); }
+    HRESULT Install(BOOL install, PCWSTR commandLine) const {
+        return Call<HRESULT(__stdcall*)(BOOL, PCWSTR)>("DllInstall")(install, commandLine);
+    }
     HRESULT CanUnloadNow() const { return Call<HRESULT(__stdcall*)()>("DllCanUnloadNow")(); }
     HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** ppv) const {
         return Call<HRESULT(__stdcall*)(REFCLSID, REFIID, void**)>("DllGetClassObject")(clsid, riid, ppv);
