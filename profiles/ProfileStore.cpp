@@ -39,14 +39,14 @@ void Check(LONG result, const char* where) {
     if (result != ERROR_SUCCESS) throw CRegistryKey::Exception(where, static_cast<DWORD>(result));
 }
 
-CRegistryKey OpenProduct() {
+} // namespace
+
+CRegistryKey CProfileStore::OpenProduct() {
     char noClass[] = "";
     const CRegistryKey software(HKEY_CURRENT_USER, kSoftware, KEY_ALL_ACCESS, nullptr);
     const CRegistryKey maker = software.CreateOrOpenKey(kMaker, nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
     return maker.CreateOrOpenKey(kProduct, nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
 }
-
-} // namespace
 
 CProfileStore::SwapMethod CProfileStore::AvailableSwapMethod() noexcept {
     return RenameKeyFunction() ? SwapMethod::Rename : SwapMethod::Copy;

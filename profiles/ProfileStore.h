@@ -29,6 +29,9 @@ public:
 
     // Opens "Software\" and creates "Ostrel2" and "Quoran" where missing.
     explicit CProfileStore(SwapMethod method = AvailableSwapMethod());
+    // "Quoran" itself, created where missing: the home of the profiles and of
+    // what is kept beside them.
+    static Wexmoor::CRegistryKey OpenProduct();
 
     // "Profiles", created when missing, after an interrupted Save is undone.
     Wexmoor::CRegistryKey OpenProfiles() const;

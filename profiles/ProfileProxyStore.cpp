@@ -1,0 +1,97 @@
+#include "profiles/ProfileProxyStore.h"
+#include <cstdlib>
+#include <memory>
+#include "com/Boundary.h"
+#include "profiles/ProfileStore.h"
+#include "profiles/RegistrySeam.h"
+#include "profiles/StoreText.h"
+
+namespace Varquel::ProfileProxyStore {
+
+namespace {
+
+using Wexmoor::CRegistryKey;
+
+const char kProxies[] = "ProfileProxies";
+
+struct CFlagValue {
+    const char* name;
+    bool UserProxySetting::*field;
+};
+struct CTextValue {
+    const char* name;
+    std::wstring UserProxySetting::*field;
+};
+constexpr CFlagValue kFlags[] = {{"AutoDetect", &UserProxySetting::autoDetect},
+                                 {"AutoConfigEnabled", &UserProxySetting::autoConfigEnabled},
+                                 {"ProxyEnabled", &UserProxySetting::proxyEnabled}};
+constexpr CTextValue kTexts[] = {{"AutoConfigURL", &UserProxySetting::autoConfigUrl},
+                                 {"ProxyServer", &UserProxySetting::proxyServer},
+                                 {"ProxyBypass", &UserProxySetting::proxyBypass}};
+
+// The profile name's key name, narrow, as the profile store writes it.
+std::string KeyName(const wchar_t* profileName) {
+    if (!StoreText::IsKeyName(StoreText::AsStoredName(profileName))) ThrowComError(E_INVALIDARG);
+    return StoreText::ToAnsi(profileName);
+}
+
+CRegistryKey OpenProxies() {
+    char noClass[] = "";
+    return CProfileStore::OpenProduct().CreateOrOpenKey(kProxies, nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
+}
+
+// The profile's key; none when it has no stored proxy.
+std::optional<CRegistryKey> Open(const std::string& name, REGSAM access) {
+    try {
+        return OpenProxies().OpenKey(name.c_str(), access);
+    } catch (const CRegistryKey::Exception& e) {
+        if (e.GetError() == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        throw;
+    }
+}
+
+std::wstring Text(const CRegistryKey& key, const char* name) {
+    char* value = nullptr;
+    if (!key.QueryValue(name, value)) return {};
+    const std::unique_ptr<char, decltype(&std::free)> owned(value, &std::free);
+    const CBstr wide = StoreText::FromAnsi(owned.get());
+    return std::wstring(wide.Get() ? wide.Get() : L"", wide.Length());
+}
+
+} // namespace
+
+std::optional<UserProxySetting> Find(const wchar_t* profileName) {
+    return ThroughRegistry([&]() -> std::optional<UserProxySetting> {
+        const std::optional<CRegistryKey> found = Open(KeyName(profileName), KEY_READ);
+        if (!found) return std::nullopt;
+        const CRegistryKey& key = *found;
+        UserProxySetting proxy;
+        // A value that is missing or of another type reads as off, or empty.
+        for (const CFlagValue& flag : kFlags) {
+            DWORD value = 0;
+            proxy.*flag.field = key.QueryValue(flag.name, value) && value != 0;
+        }
+        for (const CTextValue& text : kTexts) proxy.*text.field = Text(key, text.name);
+        return proxy;
+    });
+}
+
+void Remember(const wchar_t* profileName, const UserProxySetting& proxy) {
+    ThroughRegistry([&] {
+        const std::string name = KeyName(profileName);
+        char noClass[] = "";
+        const CRegistryKey key = OpenProxies().CreateOrOpenKey(name.c_str(), nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
+        for (const CFlagValue& flag : kFlags) key.SetValue(flag.name, proxy.*flag.field ? 1u : 0u, REG_DWORD);
+        for (const CTextValue& text : kTexts)
+            key.SetValue(text.name, StoreText::ToAnsi((proxy.*text.field).c_str()).c_str(), REG_SZ);
+    });
+}
+
+void Forget(const wchar_t* profileName) {
+    ThroughRegistry([&] {
+        const std::string name = KeyName(profileName);
+        if (Open(name, KEY_READ)) OpenProxies().DeleteKeyTree(name.c_str());
+    });
+}
+
+} // namespace Varquel::ProfileProxyStore
