@@ -40,17 +40,8 @@ bool ReadAddressLists(ISWbemObject* configuration, CAdapterSettings& settings) {
     for (CStringArray& list : settings.lists) list.RemoveAll();
     CWmiPropertySet properties(configuration);
     if (!properties.IsValid()) return false;
-    static constexpr struct {
-        const wchar_t* property;
-        AddressKind kind;
-    } kArrays[] = {
-        {L"IPAddress", AddressKind::IPAddresses},
-        {L"IPSubnet", AddressKind::SubnetMasks},
-        {L"DefaultIPGateway", AddressKind::GateWayAddresses},
-        {L"DNSServerSearchOrder", AddressKind::DNSAddresses},
-    };
     CVariant value;
-    for (const auto& item : kArrays) {
+    for (const CListProperty& item : kListProperties) {
         if (FAILED(properties.ReadProperty(item.property, value))) return false;
         StringsFromVariantArray(*value, settings.List(item.kind));
     }

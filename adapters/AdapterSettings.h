@@ -30,6 +30,19 @@ struct CAdapterSettings {
     CStringArray& List(AddressKind kind) noexcept { return lists[static_cast<size_t>(kind)]; }
 };
 
+// The configuration's array properties and the lists they fill; WINS comes
+// from two single strings, WINSPrimaryServer and WINSSecondaryServer.
+struct CListProperty {
+    const wchar_t* property;
+    AddressKind kind;
+};
+inline constexpr CListProperty kListProperties[] = {
+    {L"IPAddress", AddressKind::IPAddresses},
+    {L"IPSubnet", AddressKind::SubnetMasks},
+    {L"DefaultIPGateway", AddressKind::GateWayAddresses},
+    {L"DNSServerSearchOrder", AddressKind::DNSAddresses},
+};
+
 // The five lists a configuration object holds, whatever its mode (WINS from
 // WINSPrimaryServer and WINSSecondaryServer). False when a property cannot be
 // read.

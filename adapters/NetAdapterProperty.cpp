@@ -165,16 +165,7 @@ HRESULT CNetAdapterProperty::ReadConfiguration() {
     // A DHCP adapter's addresses are the lease's, not part of its settings.
     if (m_isDhcp) return S_OK;
 
-    static constexpr struct {
-        const wchar_t* property;
-        AddressKind kind;
-    } kArrays[] = {
-        {L"IPAddress", AddressKind::IPAddresses},
-        {L"IPSubnet", AddressKind::SubnetMasks},
-        {L"DefaultIPGateway", AddressKind::GateWayAddresses},
-        {L"DNSServerSearchOrder", AddressKind::DNSAddresses},
-    };
-    for (const auto& item : kArrays) {
+    for (const CListProperty& item : kListProperties) {
         if (FAILED(properties.ReadProperty(item.property, value))) return S_FALSE;
         ThrowIfFailed(List(item.kind).FromVariantArray(*value));
     }

@@ -56,6 +56,19 @@ std::wstring NotRestorable(const CMachineState& snapshot, const std::vector<bool
     return text;
 }
 
+// A report of what a plan did on the machine as `before` showed it; its
+// snapshot is that reading.
+CApplyReport::CData Outcome(const CEvaluatedRows& rows, const CSwitchPlan& plan, const CMachineState& before) {
+    CApplyReport::CData data;
+    data.before = before.Profile();
+    data.succeeded = rows.failed == 0;
+    data.accessDenied = rows.accessDenied;
+    data.restartNeeded = rows.restartNeeded;
+    data.touchedAdapters = plan.TouchedAdapters(before);
+    data.touchedPrinter = plan.TouchedPrinter();
+    return data;
+}
+
 std::wstring View(const CBstr& text) { return std::wstring(text.Get() ? text.Get() : L"", text.Length()); }
 
 } // namespace
@@ -77,13 +90,7 @@ ComPtr<CApplyReport> CSwitchRun::Apply(const CNetProfile& profile, const COption
     Carry(plan, before, options.verifyTimeout);
     CEvaluatedRows rows = EvaluateAll(plan.Rows(before), false);
 
-    CApplyReport::CData data;
-    data.before = before.Profile();
-    data.succeeded = rows.failed == 0;
-    data.accessDenied = rows.accessDenied;
-    data.restartNeeded = rows.restartNeeded;
-    data.touchedAdapters = plan.TouchedAdapters(before);
-    data.touchedPrinter = plan.TouchedPrinter();
+    CApplyReport::CData data = Outcome(rows, plan, before);
     data.notRestorable = Text(NotRestorable(before, data.touchedAdapters));
     std::wstring text = SwitchText::SwitchHeader(profile.Name(), rows) + SwitchText::Summary(rows.changes);
     if (!data.succeeded && options.rollBackOnFailure) {
@@ -108,13 +115,7 @@ ComPtr<CApplyReport> CSwitchRun::Rollback(const CApplyReport& report, const COpt
     Carry(back, now, options.verifyTimeout);
     CEvaluatedRows rows = EvaluateAll(back.Rows(now), false);
 
-    CApplyReport::CData data;
-    data.before = now.Profile();
-    data.succeeded = rows.failed == 0;
-    data.accessDenied = rows.accessDenied;
-    data.restartNeeded = rows.restartNeeded;
-    data.touchedAdapters = back.TouchedAdapters(now);
-    data.touchedPrinter = back.TouchedPrinter();
+    CApplyReport::CData data = Outcome(rows, back, now);
     data.notRestorable = previous.notRestorable;
     data.text = Text(SwitchText::RollbackHeader(rows) + SwitchText::Summary(rows.changes) + View(previous.notRestorable));
     data.changes = std::move(rows.changes);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 #include "tests/profiles/StoreFixture.h"
+#include "tests/support/ExampleMachine.h"
 #include "tests/support/SimulatedMachineTest.h"
 
 namespace ProfilesTest {
@@ -360,30 +361,10 @@ TEST_F(ProfileSwitch, RefusesWhatItCannotSwitchTo) {
 // ---- The Windows 11 laptop of docs/example-machine.json ----
 
 std::string ExampleMachine() {
-    std::string text;
-    FILE* file = _wfopen((std::wstring(VARQUEL_SOURCE_DIR) + L"\\docs\\example-machine.json").c_str(), L"rb");
-    if (!file) return text;
-    char buffer[4096];
-    for (size_t read; (read = fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, read);
-    fclose(file);
-    return text;
+    return VarquelTest::ReadTextFile(std::wstring(VARQUEL_SOURCE_DIR) + L"\\docs\\example-machine.json");
 }
 
-// The laptop away from the office: Ethernet on its DHCP lease (IPv6 kept),
-// and the PDF printer the default.
-std::string Away() {
-    Json machine = Json::parse(ExampleMachine());
-    Json& eth = machine["Win32_NetworkAdapter"][0]["_configuration"];
-    eth["DHCPEnabled"] = true;
-    eth["IPAddress"] = Json::array({"192.168.10.120", "2001:db8:10::20", "fe80::1c2d:3e4f:5a6b:7c8d"});
-    eth["IPSubnet"] = Json::array({"255.255.255.0", "64", "64"});
-    eth["DefaultIPGateway"] = Json::array({"192.168.10.1", "fe80::1"});
-    eth["DNSServerSearchOrder"] = Json::array({"192.168.10.2"});
-    eth["WINSPrimaryServer"] = nullptr;
-    eth["WINSSecondaryServer"] = nullptr;
-    for (Json& printer : machine["Win32_Printer"]) printer["Default"] = printer["DeviceID"] == "Microsoft Print to PDF";
-    return machine.dump();
-}
+std::string Away() { return VarquelTest::AwayFromTheOffice(ExampleMachine()); }
 
 std::vector<std::wstring> EntriesOf(INetAdapterProperty* adapter, Kind kind) {
     const ComPtr<IAddressList> list = List(adapter, kind);
