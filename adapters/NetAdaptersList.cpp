@@ -83,10 +83,6 @@ std::vector<std::optional<size_t>> CNetAdaptersList::MatchByName(std::span<const
     return matches;
 }
 
-void CNetAdaptersList::LeaveAlone(const CNetAdapterProperty& adapter) {
-    if (!HoldsNoSettings(&adapter)) m_withoutSettings.push_back(&adapter);
-}
-
 void CNetAdaptersList::CaptureMachine() {
     Detect();
     for (const auto& adapter : m_adapters) {
@@ -138,7 +134,8 @@ void CNetAdaptersList::Detect(std::vector<CBstr>* withoutIp) {
         // Only adapters that carry a network connection with IP are configured.
         BSTR connection = adapter->NetConnectionID();
         if (connection && SysStringLen(connection) > 0 && adapter->IPEnabled()) m_adapters.push_back(adapter);
-        else if (withoutIp && !adapter->IPEnabled() && adapter->Name()) withoutIp->push_back(CBstr::CopyWhole(adapter->Name()));
+        else if (withoutIp && !adapter->IPEnabled() && adapter->Name())
+            withoutIp->push_back(CBstr::CopyWhole(adapter->Name()));
     }
 }
 

@@ -45,9 +45,8 @@ public:
     static std::vector<std::optional<size_t>> MatchByName(std::span<const BSTR> machine, std::span<const BSTR> stored);
     static std::vector<BSTR> Names(const std::vector<ComPtr<CNetAdapterProperty>>& adapters);
     // Adapters that Apply leaves alone: machine adapters that a stored
-    // profile gave no settings to, or that a caller marks so.
+    // profile gave no settings to.
     bool HoldsNoSettings(const CNetAdapterProperty* adapter) const noexcept;
-    void LeaveAlone(const CNetAdapterProperty& adapter);
     // DetectAdapters for callers inside the server. With `withoutIp`, the
     // names of the adapters it leaves out because IP is not enabled on them
     // (unplugged or disabled): present, but not connected.

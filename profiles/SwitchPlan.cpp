@@ -64,13 +64,17 @@ bool CAdapterTarget::Ran() const noexcept {
 std::vector<AdapterSetting> CAdapterTarget::Written() const {
     std::vector<Setting> written;
     for (Setting setting : kStaticSettings) {
-        bool any = false, all = true;
+        bool any = false, all = true, afterRestart = false;
         for (size_t i = 0; i < plan.Calls().size(); ++i) {
             if (!Writes(plan.Calls()[i], setting)) continue;
             any = true;
-            all = all && i < results.size() && CallSucceeded(plan.Calls()[i], results[i]);
+            const bool ran = i < results.size() && results[i].ran;
+            all = all && ran && CallSucceeded(plan.Calls()[i], results[i]);
+            afterRestart = afterRestart ||
+                           (ran && VerdictOf(plan.Calls()[i].method, results[i].answer) == WmiVerdict::RestartNeeded);
         }
-        if (any && all) written.push_back(setting);
+        // What shows only after a restart is not waited for.
+        if (any && all && !afterRestart) written.push_back(setting);
     }
     return written;
 }

@@ -48,6 +48,9 @@ CJudged Judge(const CSwitchRow& row, bool preview) {
         if (!Succeeded(write.meaning.verdict)) return {RowOutcome::CallFailed, &write};
     }
     if (row.writes.empty()) return {asPlanned, nullptr};
+    // Done, but in effect only after a restart: reading back would not show it.
+    for (const CRowWrite& write : row.writes)
+        if (write.meaning.verdict == WmiVerdict::RestartNeeded) return {RowOutcome::Changed, &write};
     if (!row.afterRead) return {RowOutcome::NotReadBack, principal};
     if (!row.shows) return {RowOutcome::ShowsOther, principal};
     return {row.alreadyPlanned || !row.notTaken.empty() ? asPlanned : RowOutcome::Changed, principal};

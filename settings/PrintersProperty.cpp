@@ -150,11 +150,6 @@ void CPrintersProperty::ApplyToMachine(const MethodObserver* observer) {
     if (ComPtr<ISWbemObject> printer = query.Next()) setDefault(printer.Get());
 }
 
-void CPrintersProperty::ForgetDefault() noexcept {
-    m_defaultIndex = -1;
-    m_defaultDeviceId.Reset();
-}
-
 void CPrintersProperty::Detect() {
     m_names.RemoveAll();
     m_printers.clear();

@@ -54,8 +54,19 @@ Counts Count(const std::vector<std::string>& journal) {
         counts.mostReadsInAPoll = std::max<long>(counts.mostReadsInAPoll, static_cast<long>(poll.size()));
         poll.clear();
     };
+    // Setting a detected default printer detects the printers again first:
+    // that query belongs to the write, not to a poll.
+    bool printersHeld = false;
+    auto takePrinters = [&] {
+        if (!printersHeld) return;
+        printersHeld = false;
+        if (poll.count(kPrinters)) endPoll();
+        poll.insert(kPrinters);
+    };
     for (const std::string& line : journal) {
         if (Starts(line, "exec ")) {
+            if (line.find(".SetDefaultPrinter(") == std::string::npos) takePrinters();
+            printersHeld = false;
             ++counts.execs;
             calledYet = true;
             endPoll();
@@ -63,11 +74,18 @@ Counts Count(const std::vector<std::string>& journal) {
             printerSet = printerSet || line.find(".SetDefaultPrinter(") != std::string::npos;
             continue;
         }
-        const bool read = Starts(line, kIndexQuery) || line == kPrinters;
-        if (!calledYet || !read) continue;
+        if (!calledYet) continue;
+        if (line == kPrinters) {
+            takePrinters();
+            printersHeld = true;
+            continue;
+        }
+        if (!Starts(line, kIndexQuery)) continue;
+        takePrinters();
         if (poll.count(line)) endPoll();
         poll.insert(line);
     }
+    takePrinters();
     endPoll();
     counts.allowedReads = static_cast<long>(changed.size()) + (printerSet ? 1 : 0);
     return counts;

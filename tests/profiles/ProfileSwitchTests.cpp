@@ -471,6 +471,20 @@ TEST_F(Windows11Laptop, ASwitchMakesOnlyTheCallsItsDifferencesNeed) {
     EXPECT_EQ(addresses.returnValue, 81);
     EXPECT_EQ(addresses.message, L"changed: done: the adapter was static already, and the addresses are set (81)");
     EXPECT_EQ(Config(0)["IPAddress"].at(1), "192.168.10.22");
+
+    // 1: done, in effect after a restart; the report says so.
+    SetEntries(eth.Get(), Kind::DNSAddresses, {L"192.168.10.4"});
+    Machine().MethodReturns(L"SetDNSServerSearchOrder", 1, 1);
+    report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    ComPtr<IApplyReport2> second;
+    ASSERT_EQ(report.As(&second), S_OK);
+    VARIANT_BOOL restart = VARIANT_FALSE;
+    EXPECT_EQ(second->get_RestartNeeded(&restart), S_OK);
+    EXPECT_EQ(restart, VARIANT_TRUE);
+    EXPECT_EQ(Changes(report.Get())[L"Ethernet.DNSAddresses"].message,
+              L"changed: done; the change takes effect after a restart (1)");
+    EXPECT_NE(ReportText(report.Get()).find(L"needs a restart"), std::wstring::npos);
 }
 
 // DHCP to static needs no ReleaseDHCPLease: EnableStatic turns DHCP off.
