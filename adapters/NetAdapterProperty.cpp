@@ -1,10 +1,5 @@
 #include "adapters/NetAdapterProperty.h"
-#include <initializer_list>
-#include <utility>
-#include "com/SafeArray.h"
 #include "com/Variant.h"
-#include "adapters/IpText.h"
-#include "wmi/WmiMethodCall.h"
 #include "wmi/WmiPropertySet.h"
 
 namespace Varquel {
@@ -170,16 +165,7 @@ HRESULT CNetAdapterProperty::ReadConfiguration() {
     // A DHCP adapter's addresses are the lease's, not part of its settings.
     if (m_isDhcp) return S_OK;
 
-    static constexpr struct {
-        const wchar_t* property;
-        AddressKind kind;
-    } kArrays[] = {
-        {L"IPAddress", AddressKind::IPAddresses},
-        {L"IPSubnet", AddressKind::SubnetMasks},
-        {L"DefaultIPGateway", AddressKind::GateWayAddresses},
-        {L"DNSServerSearchOrder", AddressKind::DNSAddresses},
-    };
-    for (const auto& item : kArrays) {
+    for (const CListProperty& item : kListProperties) {
         if (FAILED(properties.ReadProperty(item.property, value))) return S_FALSE;
         ThrowIfFailed(List(item.kind).FromVariantArray(*value));
     }
@@ -193,130 +179,54 @@ HRESULT CNetAdapterProperty::ReadConfiguration() {
     return S_OK;
 }
 
-bool CNetAdapterProperty::ReadMachineLists(std::array<CStringArray, kAddressKinds>& lists) const {
-    for (CStringArray& list : lists) list.RemoveAll();
-    if (!m_configurationObject) return false;
-    CWmiPropertySet properties(m_configurationObject.Get());
-    if (!properties.IsValid()) return false;
-    static constexpr const wchar_t* kArrays[] = {L"IPAddress", L"IPSubnet", L"DefaultIPGateway",
-                                                 L"DNSServerSearchOrder"};
-    CVariant value;
-    for (size_t i = 0; i < std::size(kArrays); ++i) {
-        if (FAILED(properties.ReadProperty(kArrays[i], value))) return false;
-        StringsFromVariantArray(*value, lists[i]);
+bool CNetAdapterProperty::ReadMachineLists(CAdapterSettings& settings) const {
+    if (!m_configurationObject) {
+        for (CStringArray& list : settings.lists) list.RemoveAll();
+        return false;
     }
-    CStringArray& wins = lists[static_cast<size_t>(AddressKind::WINSServers)];
-    for (const wchar_t* server : {L"WINSPrimaryServer", L"WINSSecondaryServer"}) {
-        if (FAILED(properties.ReadProperty(server, value))) return false;
-        if (value.Type() == VT_BSTR) wins.AppendToNul(V_BSTR(value.Get()));
-    }
-    return true;
+    return ReadAddressLists(m_configurationObject.Get(), settings);
 }
 
-namespace {
-
-// The first IPv4 entry of a list; null when it has none.
-BSTR FirstIPv4(const CStringArray& entries) noexcept {
-    for (LONG i = 0; i < entries.Count(); ++i)
-        if (IpText::IsIPv4(entries.At(i))) return entries.At(i);
-    return nullptr;
+std::optional<long> CNetAdapterProperty::ConfigurationIndex() const {
+    if (!m_configurationObject) return std::nullopt;
+    return ReadConfigurationIndex(m_configurationObject.Get());
 }
 
-} // namespace
+CAdapterSettings CNetAdapterProperty::Settings() const {
+    CAdapterSettings settings;
+    settings.dhcp = m_isDhcp != VARIANT_FALSE;
+    for (size_t i = 0; i < m_lists.size(); ++i) settings.lists[i].CopyFrom(m_lists[i]->Entries());
+    return settings;
+}
 
-CBstr CNetAdapterProperty::GatewayClearingAddress() const {
+std::optional<CAdapterSettings> CNetAdapterProperty::StaticReading() const {
     CWmiPropertySet properties(m_configurationObject.Get());
     CVariant value;
     if (FAILED(properties.ReadProperty(L"DHCPEnabled", value)) || value.Type() != VT_BOOL || V_BOOL(value.Get()))
-        return {};
-    CStringArray addresses, gateways;
-    if (FAILED(properties.ReadProperty(L"IPAddress", value))) return {};
-    StringsFromVariantArray(*value, addresses);
-    if (FAILED(properties.ReadProperty(L"DefaultIPGateway", value))) return {};
-    StringsFromVariantArray(*value, gateways);
-    if (!FirstIPv4(gateways)) return {};
-    return CBstr::CopyWhole(FirstIPv4(addresses));
+        return std::nullopt;
+    CAdapterSettings machine;
+    if (FAILED(properties.ReadProperty(L"IPAddress", value))) return std::nullopt;
+    StringsFromVariantArray(*value, machine.List(AddressKind::IPAddresses));
+    if (FAILED(properties.ReadProperty(L"DefaultIPGateway", value))) return std::nullopt;
+    StringsFromVariantArray(*value, machine.List(AddressKind::GateWayAddresses));
+    return machine;
 }
 
-HRESULT CNetAdapterProperty::WriteConfiguration(const MethodObserver* observer) {
+HRESULT CNetAdapterProperty::WriteConfiguration() {
     if (!m_configurationObject) return S_FALSE;
-    ISWbemObject* configuration = m_configurationObject.Get();
-    // An observer is told every method's answer; without one, only
-    // EnableStatic's ReturnValue is read.
-    auto told = [&](const wchar_t* method, HRESULT hr, long returnValue) {
-        if (observer) (*observer)(CMethodOutcome{method, hr, returnValue});
-        return hr;
-    };
-    auto withoutParameters = [&](const wchar_t* method) {
-        long returnValue = -1;
-        const HRESULT hr = ExecMethodNoParams(configuration, method, observer ? &returnValue : nullptr);
-        return told(method, hr, returnValue);
-    };
-    // One call per method; what the machine answers is not looked at but
-    // where a later call depends on it. The methods take IPv4 only and refuse
-    // a whole call for one IPv6 entry, so the lists' IPv6 addresses and prefix
-    // lengths, which the machine reports, stay behind. A parameter without a
-    // list is left unset.
-    auto send = [&](const wchar_t* method,
-                    std::initializer_list<std::pair<const wchar_t*, const CStringArray*>> parameters,
-                    bool answerNeeded = false) {
-        CWmiMethodCall call(configuration, method);
-        for (const auto& [name, list] : parameters)
-            if (list) call.SetParameter(name, *VariantArrayOf(*list));
-        const HRESULT hr = call.Execute();
-        const long returnValue = (observer || answerNeeded) && SUCCEEDED(hr) ? call.ReturnValue() : -1;
-        told(method, hr, returnValue);
-        return returnValue;
-    };
-    auto sent = [&](AddressKind kind) { return IpText::ForIPv4Methods(List(kind).Entries()); };
+    const CAdapterSettings planned = Settings();
+    // Before DHCP, an old static gateway is cleared: the plan needs to know
+    // whether there is one.
+    std::optional<CAdapterSettings> machine;
+    if (planned.dhcp) machine = StaticReading();
+    const CWritePlan plan = CWritePlan::Make(planned, machine ? &*machine : nullptr, CWritePlan::Extent::Full);
+    // What the machine answers is not looked at but where a later call depends on it.
+    return plan.Stopped(RunPlan(plan, {})) ? S_FALSE : S_OK;
+}
 
-    // EnableDHCP does not clear static gateways: the old one, at metric 1,
-    // would win over DHCP's. It is cleared the documented way first, with the
-    // adapter's own address as its only gateway.
-    if (m_isDhcp) {
-        if (CBstr ownAddress = GatewayClearingAddress(); !ownAddress.IsNull()) {
-            CStringArray clearing;
-            clearing.Append(std::move(ownAddress));
-            send(L"SetGateways", {{L"DefaultIPGateway", &clearing}});
-        }
-    }
-
-    if (FAILED(withoutParameters(L"ReleaseDHCPLease"))) return S_FALSE;
-
-    const CStringArray dns = sent(AddressKind::DNSAddresses);
-    if (m_isDhcp) {
-        if (FAILED(withoutParameters(L"EnableDHCP"))) return S_FALSE;
-        if (FAILED(withoutParameters(L"RenewDHCPLease"))) return S_FALSE;
-        // No servers of its own: DNS is handed back to DHCP, which only an
-        // unset parameter does.
-        send(L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", dns.Count() > 0 ? &dns : nullptr}});
-    } else {
-        const CStringArray addresses = sent(AddressKind::IPAddresses);
-        const CStringArray masks = sent(AddressKind::SubnetMasks);
-        const long enabled = send(L"EnableStatic", {{L"IPAddress", &addresses}, {L"SubnetMask", &masks}}, true);
-        // No gateway: cleared the documented way, with the address just set,
-        // but only once it is the adapter's (0, or 81 on a static adapter).
-        CStringArray gateways = sent(AddressKind::GateWayAddresses);
-        if (gateways.Count() == 0 && addresses.Count() > 0 && (enabled == 0 || enabled == 81))
-            gateways.Append(addresses.At(0));
-        send(L"SetGateways", {{L"DefaultIPGateway", &gateways}});
-        send(L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", &dns}});
-    }
-
-    // WINS takes a primary and a secondary server; further entries are not sent.
-    CVariant servers = List(AddressKind::WINSServers).ToVariantArray();
-    const ULONG count = V_ARRAY(servers.Get())->rgsabound[0].cElements;
-    if (count == 0) return S_OK;
-    CWmiMethodCall call(configuration, L"SetWINSServer");
-    {
-        CSafeArrayLock lock(V_ARRAY(servers.Get()));
-        const VARIANT* elements = lock.Data<VARIANT>();
-        call.SetParameter(L"WINSPrimaryServer", elements[0]);
-        if (count >= 2) call.SetParameter(L"WINSSecondaryServer", elements[1]);
-    }
-    const HRESULT hr = call.Execute();
-    told(L"SetWINSServer", hr, observer && SUCCEEDED(hr) ? call.ReturnValue() : -1);
-    return S_OK;
+std::vector<CCallResult> CNetAdapterProperty::RunPlan(const CWritePlan& plan, const CPlanRun& how) const {
+    if (!m_configurationObject) return std::vector<CCallResult>(plan.Calls().size());
+    return plan.Run(m_configurationObject.Get(), how);
 }
 
 } // namespace Varquel

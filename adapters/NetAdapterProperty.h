@@ -6,7 +6,8 @@
 #include <wbemdisp.h>
 #include "com/Bstr.h"
 #include "adapters/AddressList.h"
-#include "wmi/WmiMethodCall.h"
+#include "adapters/AdapterSettings.h"
+#include "adapters/WritePlan.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -37,8 +38,8 @@ public:
     HRESULT FinalConstruct() override;
 
     // In-process operations (adapters list, profile duplicate, profile store).
-    enum class AddressKind { IPAddresses, SubnetMasks, GateWayAddresses, DNSAddresses, WINSServers };
-    static constexpr int kAddressKinds = 5;
+    using AddressKind = Varquel::AddressKind;
+    static constexpr int kAddressKinds = Varquel::kAddressKinds;
 
     CAddressList& List(AddressKind kind) const noexcept { return *m_lists[static_cast<size_t>(kind)].Get(); }
     // Binds this new adapter to a Win32_NetworkAdapter object and reads its identity; 0 / 1.
@@ -59,20 +60,26 @@ public:
     // adapter is detached or a reading or parameterless method fails; other
     // failures are thrown.
     HRESULT ReadConfiguration();
-    HRESULT WriteConfiguration(const MethodObserver* observer = nullptr);
-    // The five lists as the machine holds them now, whatever the mode (what
-    // GetCurrent leaves alone on a DHCP adapter), without touching the
-    // fields. False when detached or a property cannot be read.
-    bool ReadMachineLists(std::array<CStringArray, kAddressKinds>& lists) const;
+    HRESULT WriteConfiguration();
+    // The fields as settings to plan with.
+    CAdapterSettings Settings() const;
+    // For a switch, which plans with what the machine shows: the five lists
+    // as the held configuration has them, whatever the mode (what GetCurrent
+    // leaves alone on a DHCP adapter), without touching the fields; false when
+    // detached or a property cannot be read. Its Index, to read it afresh.
+    // Running a plan on it.
+    bool ReadMachineLists(CAdapterSettings& settings) const;
+    std::optional<long> ConfigurationIndex() const;
+    std::vector<CCallResult> RunPlan(const CWritePlan& plan, const CPlanRun& how) const;
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;
 
 private:
     HRESULT HandOutList(AddressKind kind, IAddressList** pVal) const;
-    // The machine's first IPv4 address when the held configuration shows it
-    // static with an IPv4 gateway; null otherwise.
-    CBstr GatewayClearingAddress() const;
+    // What the held configuration shows of the mode, the addresses and the
+    // gateways, when it shows the adapter static; none otherwise.
+    std::optional<CAdapterSettings> StaticReading() const;
 
     ComPtr<ISWbemObject> m_adapterObject;
     ComPtr<ISWbemObject> m_configurationObject;

@@ -49,7 +49,7 @@ STDMETHODIMP CNetAdaptersList::GetCurrent() {
     });
 }
 
-void CNetAdaptersList::ApplyToMachine(const AdapterObserver* observer) {
+void CNetAdaptersList::ApplyToMachine() {
     if (!m_detected) {
         // The list holds stored adapters: they give their settings to the
         // machine's adapters of the same Name, then go.
@@ -62,8 +62,7 @@ void CNetAdaptersList::ApplyToMachine(const AdapterObserver* observer) {
     // One adapter that cannot be written does not stop the others.
     for (const auto& adapter : m_adapters) {
         if (HoldsNoSettings(adapter.Get())) continue;
-        const MethodObserver forward = [&](const CMethodOutcome& outcome) { (*observer)(*adapter.Get(), outcome); };
-        KeepGoing([&] { adapter->WriteConfiguration(observer ? &forward : nullptr); });
+        KeepGoing([&] { adapter->WriteConfiguration(); });
     }
 }
 
@@ -82,10 +81,6 @@ std::vector<std::optional<size_t>> CNetAdaptersList::MatchByName(std::span<const
         }
     }
     return matches;
-}
-
-void CNetAdaptersList::LeaveAlone(const CNetAdapterProperty& adapter) {
-    if (!HoldsNoSettings(&adapter)) m_withoutSettings.push_back(&adapter);
 }
 
 void CNetAdaptersList::CaptureMachine() {
@@ -122,7 +117,7 @@ void CNetAdaptersList::CopyFrom(const CNetAdaptersList& other) {
     }
 }
 
-void CNetAdaptersList::Detect() {
+void CNetAdaptersList::Detect(std::vector<CBstr>* withoutIp) {
     if (m_detected) return;
     // Set first: a detection cut short still fixes the list, so no machine
     // adapter is ever appended twice.
@@ -139,6 +134,8 @@ void CNetAdaptersList::Detect() {
         // Only adapters that carry a network connection with IP are configured.
         BSTR connection = adapter->NetConnectionID();
         if (connection && SysStringLen(connection) > 0 && adapter->IPEnabled()) m_adapters.push_back(adapter);
+        else if (withoutIp && !adapter->IPEnabled() && adapter->Name())
+            withoutIp->push_back(CBstr::CopyWhole(adapter->Name()));
     }
 }
 

@@ -2,7 +2,6 @@
 #include "com/ClassInfo.h"
 #include "com/ComObject.h"
 #include "com/DispatchImpl.h"
-#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -37,20 +36,21 @@ public:
     // GetCurrent and Apply for callers inside the server; they throw what
     // they cannot absorb.
     void CaptureMachine();
-    // With an observer, every method that runs on an adapter is told to it.
-    using AdapterObserver = std::function<void(const CNetAdapterProperty& adapter, const CMethodOutcome& outcome)>;
-    void ApplyToMachine(const AdapterObserver* observer = nullptr);
+    void ApplyToMachine();
 
-    // How stored adapters meet the machine's: for each machine adapter, the
-    // stored adapter whose Name it takes, if any.
+    // How stored adapters meet the machine's, here and in a switch: for each
+    // machine adapter, the stored adapter whose Name it takes, if any. The
+    // first stored adapter of a Name goes to the first machine adapter of
+    // it, the second to the second...
     static std::vector<std::optional<size_t>> MatchByName(std::span<const BSTR> machine, std::span<const BSTR> stored);
     static std::vector<BSTR> Names(const std::vector<ComPtr<CNetAdapterProperty>>& adapters);
     // Adapters that Apply leaves alone: machine adapters that a stored
-    // profile gave no settings to, or that a caller marks so.
+    // profile gave no settings to.
     bool HoldsNoSettings(const CNetAdapterProperty* adapter) const noexcept;
-    void LeaveAlone(const CNetAdapterProperty& adapter);
-    // DetectAdapters for callers inside the server.
-    void Detect();
+    // DetectAdapters for callers inside the server. With `withoutIp`, the
+    // names of the adapters it leaves out because IP is not enabled on them
+    // (unplugged or disabled): present, but not connected.
+    void Detect(std::vector<CBstr>* withoutIp = nullptr);
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;

@@ -4,7 +4,10 @@
     dispatch_tables.py IDL POLICY HEADER OUT_DIR PREFIX
 
 IDL     the interface definitions (the subset this project writes; anything
-        else is refused, so the build fails instead of guessing)
+        else is refused, so the build fails instead of guessing). A dual
+        interface derives from IDispatch or from a dual interface defined
+        before it, whose members it inherits; the library may hold enums
+        (typedef enum), which dispatch does not use.
 POLICY  one row per dual interface: how Invoke treats named arguments, and
         whether the name table lists parameter names
 HEADER  the header widl made from IDL, included by the generated files
@@ -36,6 +39,7 @@ ALLOWED_ATTRIBUTES = {
     "dispinterface": {"uuid", "helpstring", "hidden"},
     "coclass": {"uuid", "helpstring", "noncreatable"},
     "implemented": {"default", "source"},
+    "typedef": {"uuid", "helpstring", "v1_enum"},
 }
 
 
@@ -53,7 +57,7 @@ TOKEN = re.compile(r"""
   | (?P<number>0[xX][0-9A-Fa-f]+|[0-9]+(?:\.[0-9]+)?)
   | (?P<string>"(?:[^"\\\n]|\\.)*")
   | (?P<ident>[A-Za-z_][A-Za-z0-9_]*)
-  | (?P<punct>[\[\](){};,:*\-])
+  | (?P<punct>[\[\](){};,:*=\-])
 """, re.VERBOSE | re.DOTALL)
 
 
@@ -157,8 +161,10 @@ class Member:
 
 
 class Interface:
-    def __init__(self, name, where):
-        self.name, self.where, self.members, self.clsid = name, where, [], None
+    def __init__(self, name, where, base=None):
+        self.name, self.where, self.clsid, self.base = name, where, None, base
+        # The inherited members first, in their own order, then its own.
+        self.members = list(base.members) if base else []
 
 
 def dispid_value(args, where):
@@ -251,11 +257,13 @@ def parse_interface(parser, attributes, interfaces, forward):
         single_argument(attributes, "helpstring", "string")
     parser.expect(":")
     base = parser.ident("a base interface")
-    if base.text != "IDispatch":
-        raise Refusal(base.where, f"interface {name.text} must derive from IDispatch")
+    derived_from = next((i for i in interfaces if i.name == base.text), None)
+    if base.text != "IDispatch" and derived_from is None:
+        raise Refusal(base.where, f"interface {name.text} must derive from IDispatch or from a dual interface "
+                                  "defined before it")
     if any(i.name == name.text for i in interfaces):
         raise Refusal(name.where, f"interface {name.text} defined twice")
-    interface = Interface(name.text, name.where)
+    interface = Interface(name.text, name.where, derived_from)
     parser.expect("{")
     while not parser.at("}"):
         interface.members.append(parse_member(parser))
@@ -277,6 +285,45 @@ def parse_dispinterface(parser, attributes):
     if not parser.at("}"):
         raise Refusal(parser.peek().where, f"dispinterface {name.text}: only empty event interfaces are understood")
     parser.expect("}")
+    parser.expect(";")
+
+
+def parse_typedef(parser):
+    """typedef [attributes] enum Name { a = 0, b = 1 } Name; values checked, nothing generated."""
+    parser.expect("typedef")
+    attributes = parser.attributes("typedef")
+    for name in ("uuid", "helpstring"):
+        if name in attributes:
+            single_argument(attributes, name, "uuid" if name == "uuid" else "string")
+    keyword = parser.next()
+    if keyword.text != "enum":
+        raise Refusal(keyword.where, f"only enums are understood as a typedef, not '{keyword.text}'")
+    tag = parser.ident("an enum name")
+    parser.expect("{")
+    names, values = set(), set()
+    while True:
+        item = parser.ident("an enum value name")
+        parser.expect("=")
+        negative = parser.at("-")
+        if negative:
+            parser.next()
+        number = parser.next()
+        if number.kind != "number" or "." in number.text:
+            raise Refusal(number.where, f"enum {tag.text}: {item.text} needs a whole number")
+        value = int(number.text, 0) * (-1 if negative else 1)
+        if item.text in names:
+            raise Refusal(item.where, f"enum {tag.text}: {item.text} given twice")
+        if value in values:
+            raise Refusal(item.where, f"enum {tag.text}: the value {value} given twice")
+        names.add(item.text)
+        values.add(value)
+        if parser.at("}"):
+            break
+        parser.expect(",")
+    parser.expect("}")
+    alias = parser.ident("the enum's type name")
+    if alias.text != tag.text:
+        raise Refusal(alias.where, f"enum {tag.text}: its type name must be its own name")
     parser.expect(";")
 
 
@@ -329,6 +376,11 @@ def parse(path):
             if token.text == "importlib":
                 parser.expect(")")
             parser.expect(";")
+            continue
+        if token.text == "typedef":
+            if not in_library:
+                raise Refusal(token.where, "'typedef' belongs inside the library")
+            parse_typedef(parser)
             continue
         if token.text != "[" and token.text != "interface":
             raise Refusal(token.where, f"'{token.text}' is not understood here")

@@ -8,8 +8,9 @@ const IID CApplyReport::kImplIid = {0xEAD3126E, 0x393E, 0x4456, {0xB6, 0xE6, 0xE
 
 namespace {
 constexpr InterfaceEntry kInterfaces[] = {
-    {&IID_IApplyReport, &CastTo<CApplyReport, IApplyReport>},
-    {&IID_IDispatch, &CastTo<CApplyReport, IDispatch, IApplyReport>},
+    {&IID_IApplyReport2, &CastTo<CApplyReport, IApplyReport2>},
+    {&IID_IApplyReport, &CastTo<CApplyReport, IApplyReport, IApplyReport2>},
+    {&IID_IDispatch, &CastTo<CApplyReport, IDispatch, IApplyReport2>},
     {&IID_IProvideClassInfo, &CastTo<CApplyReport, IProvideClassInfo, IProvideClassInfo2>},
     {&CApplyReport::kImplIid, &CastTo<CApplyReport, CApplyReport>},
 };
@@ -24,7 +25,7 @@ HRESULT FlagOut(bool value, VARIANT_BOOL* out) noexcept {
 std::span<const InterfaceEntry> CApplyReport::Interfaces() const noexcept { return kInterfaces; }
 
 ComPtr<CApplyReport> CApplyReport::Make(CData data) {
-    ComPtr<CApplyReport> report = MakeServerObject<CApplyReport, IApplyReport>();
+    ComPtr<CApplyReport> report = MakeServerObject<CApplyReport, IApplyReport2>();
     report->m_data = std::move(data);
     return report;
 }
@@ -58,6 +59,8 @@ STDMETHODIMP CApplyReport::get__NewEnum(IUnknown **ppEnum) {
 
 STDMETHODIMP CApplyReport::get_Succeeded(VARIANT_BOOL *pVal) { return FlagOut(m_data.succeeded, pVal); }
 STDMETHODIMP CApplyReport::get_RolledBack(VARIANT_BOOL *pVal) { return FlagOut(m_data.rolledBack, pVal); }
+STDMETHODIMP CApplyReport::get_AccessDenied(VARIANT_BOOL *pVal) { return FlagOut(m_data.accessDenied, pVal); }
+STDMETHODIMP CApplyReport::get_RestartNeeded(VARIANT_BOOL *pVal) { return FlagOut(m_data.restartNeeded, pVal); }
 
 STDMETHODIMP CApplyReport::get_Before(INetProfile **ppProfile) {
     return ComBoundaryOut(ppProfile, [&] {

@@ -11,9 +11,10 @@
 namespace Varquel {
 
 // What a switch previewed or did, setting by setting. Clients cannot create
-// it; a switch makes it filled and it never changes afterwards.
+// it; a switch makes it filled and it never changes afterwards. IApplyReport2
+// adds to the published IApplyReport; late binding sees every member.
 class CApplyReport final : public CComObjectRoot,
-                           public CDispatchImpl<IApplyReport>,
+                           public CDispatchImpl<IApplyReport2>,
                            public CProvideClassInfoImpl<CApplyReport> {
 public:
     static inline const CLSID& kClsid = CLSID_CApplyReport;
@@ -25,6 +26,8 @@ public:
         bool preview = false;
         bool succeeded = false;
         bool rolledBack = false;
+        bool accessDenied = false;   // a change was refused for lack of rights
+        bool restartNeeded = false;  // a method answered that a restart is needed
         ComPtr<CNetProfile> before;  // the snapshot; null for a preview
         CBstr text;
         // What a rollback has to put back: the snapshot's adapters (by
@@ -47,6 +50,9 @@ public:
     STDMETHODIMP get_RolledBack(VARIANT_BOOL *pVal) override;
     STDMETHODIMP get_Before(INetProfile **ppProfile) override;
     STDMETHODIMP get_Text(BSTR *pVal) override;
+    // IApplyReport2
+    STDMETHODIMP get_AccessDenied(VARIANT_BOOL *pVal) override;
+    STDMETHODIMP get_RestartNeeded(VARIANT_BOOL *pVal) override;
 
 protected:
     std::span<const InterfaceEntry> Interfaces() const noexcept override;

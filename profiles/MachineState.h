@@ -1,9 +1,8 @@
 #pragma once
-#include <array>
 #include <vector>
+#include "adapters/AdapterSettings.h"
 #include "adapters/NetAdapterProperty.h"
 #include "com/Bstr.h"
-#include "com/StringArray.h"
 #include "profiles/NetProfile.h"
 
 namespace Varquel {
@@ -13,8 +12,8 @@ struct CAdapterState {
     CBstr name;
     CBstr connection;
     bool read = false;  // its configuration could be read
-    bool dhcp = false;
-    std::array<CStringArray, CNetAdapterProperty::kAddressKinds> lists;  // in the order of AddressKind
+    CAdapterSettings settings;
+    const CNetAdapterProperty* adapter = nullptr;  // attached; the snapshot holds it
 };
 
 // The machine as a switch reads it, once: a new profile filled as GetCurrent
@@ -27,13 +26,18 @@ public:
     // The snapshot: a detected profile that applies the machine back as it was.
     const ComPtr<CNetProfile>& Profile() const noexcept { return m_profile; }
     const std::vector<CAdapterState>& Adapters() const noexcept { return m_adapters; }
+    std::vector<BSTR> Names() const;
     // The default printer's DeviceID; empty when there is none.
     BSTR DefaultPrinter() const noexcept { return m_defaultPrinter.Get(); }
+    // Whether the machine has an adapter of that Name without IP enabled
+    // (unplugged or disabled), which detection leaves out.
+    bool NotConnected(BSTR name) const noexcept;
 
 private:
     ComPtr<CNetProfile> m_profile;
     std::vector<CAdapterState> m_adapters;
     CBstr m_defaultPrinter;
+    std::vector<CBstr> m_withoutIp;
 };
 
 } // namespace Varquel

@@ -1,5 +1,6 @@
 #include "profiles/ProfileSwitch.h"
 #include "profiles/SwitchRun.h"
+#include "profiles/SwitchWait.h"
 
 namespace Varquel {
 
@@ -31,6 +32,9 @@ STDMETHODIMP CProfileSwitch::Rollback(IApplyReport *Report, IApplyReport **ppRep
 
 HRESULT CProfileSwitch::Run(IUnknown* input, bool preview, bool rollback, IApplyReport** ppReport) noexcept {
     return ComBoundaryOut(ppReport, [&] {
+        // A switch of this apartment is waiting for the machine, and this
+        // call came from a message it dispatched meanwhile.
+        if (CSwitchWait::Busy()) return RPC_E_CALL_REJECTED;
         if (!input) return E_POINTER;
         const CSwitchRun::COptions options{m_rollbackOnFailure != VARIANT_FALSE,
                                            static_cast<DWORD>(m_verifyTimeout > 0 ? m_verifyTimeout : 0)};
@@ -59,6 +63,7 @@ STDMETHODIMP CProfileSwitch::get_RollbackOnFailure(VARIANT_BOOL *pVal) {
 }
 
 STDMETHODIMP CProfileSwitch::put_RollbackOnFailure(VARIANT_BOOL newVal) {
+    if (CSwitchWait::Busy()) return RPC_E_CALL_REJECTED;
     m_rollbackOnFailure = newVal;  // kept as given: any non-zero value means true
     return S_OK;
 }
@@ -71,6 +76,7 @@ STDMETHODIMP CProfileSwitch::get_VerifyTimeout(long *pVal) {
 }
 
 STDMETHODIMP CProfileSwitch::put_VerifyTimeout(long newVal) {
+    if (CSwitchWait::Busy()) return RPC_E_CALL_REJECTED;
     if (newVal < 0) return E_INVALIDARG;
     m_verifyTimeout = newVal;
     return S_OK;

@@ -5,11 +5,9 @@
 
 namespace Varquel {
 
-// The work of a profile switch: what a profile would set, setting by setting,
-// on the machine as it is; applying it with the profile's own calls while
-// keeping every WMI answer; reading the machine back; and putting a snapshot
-// back. Every reading of the machine is one detection with its
-// configuration reads and the printers.
+// The flow of a profile switch: read the machine once, plan only what
+// differs, write it keeping every answer, read back what changed, and put
+// back what a failed switch changed.
 class CSwitchRun {
 public:
     struct COptions {

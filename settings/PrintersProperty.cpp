@@ -129,9 +129,10 @@ void CPrintersProperty::CaptureMachine() {
 
 void CPrintersProperty::ApplyToMachine(const MethodObserver* observer) {
     auto setDefault = [&](ISWbemObject* printer) {
-        long returnValue = -1;
-        const HRESULT hr = ExecMethodNoParams(printer, L"SetDefaultPrinter", observer ? &returnValue : nullptr);
-        if (observer) (*observer)(CMethodOutcome{L"SetDefaultPrinter", hr, returnValue});
+        CWmiAnswer answer;
+        answer.hr = ExecMethodNoParams(printer, WmiMethodName(WmiMethod::SetDefaultPrinter),
+                                       observer ? &answer.returnValue : nullptr);
+        if (observer) (*observer)(WmiMethod::SetDefaultPrinter, answer);
     };
     if (m_defaultIndex >= 0 && m_defaultIndex < PrinterObjectCount()) {
         // Only a duplicate gets here undetected: its printer objects may
@@ -147,11 +148,6 @@ void CPrintersProperty::ApplyToMachine(const MethodObserver* observer) {
                              WqlStringLiteral(m_defaultDeviceId.Get(), m_defaultDeviceId.Length());
     CWmiQuery query(wql.c_str());
     if (ComPtr<ISWbemObject> printer = query.Next()) setDefault(printer.Get());
-}
-
-void CPrintersProperty::ForgetDefault() noexcept {
-    m_defaultIndex = -1;
-    m_defaultDeviceId.Reset();
 }
 
 void CPrintersProperty::Detect() {

@@ -33,8 +33,6 @@ public:
     // With an observer, SetDefaultPrinter's answer is told to it.
     void ApplyToMachine(const MethodObserver* observer = nullptr);
     void ChooseDefault(BSTR deviceId);
-    // No default printer is chosen: Apply leaves the machine's alone.
-    void ForgetDefault() noexcept;
 
     // IPrintersProperty
     STDMETHODIMP get_PrintersCount(long *pVal) override;

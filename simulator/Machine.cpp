@@ -31,6 +31,8 @@ constexpr long kInvalidShareParameter = 21;
 const char* const kNotElevated = "_notElevated";
 // Classes this Windows does not have (Win32_Proxy since Vista).
 const char* const kAbsentClasses = "_absentClasses";
+// How long, in milliseconds, a network-configuration change takes to show.
+const char* const kChangesShowAfter = "_changesShowAfter";
 
 std::string Lower(std::string text) {
     for (char& c : text)
@@ -85,6 +87,8 @@ std::shared_ptr<CMachine> CMachine::FromJson(const std::string& text) {
             if (key == kAbsentClasses &&
                 (!value.is_array() || !std::all_of(value.begin(), value.end(), [](const Json& v) { return v.is_string(); })))
                 throw std::invalid_argument(key + ": an array of class names");
+            if (key == kChangesShowAfter && (!value.is_number_integer() || value.get<long long>() < 0))
+                throw std::invalid_argument(key + ": a number of milliseconds");
             machine->m_annotations[key] = value;
             continue;
         }
@@ -149,11 +153,33 @@ void CMachine::FailMethod(const std::wstring& method, HRESULT hr) {
     else m_failMethods[key] = hr;
 }
 
-void CMachine::MethodReturns(const std::wstring& method, long returnValue) {
+void CMachine::MethodReturns(const std::wstring& method, long returnValue, long times) {
     std::lock_guard lock(m_mutex);
     std::string key = Lower(Utf8(method.data(), method.size()));
     if (returnValue == 0) m_methodReturns.erase(key);
-    else m_methodReturns[key] = returnValue;
+    else m_methodReturns[key] = {returnValue, times > 0 ? times : 0};
+}
+
+void CMachine::ShowChangesAfter(long milliseconds) {
+    std::lock_guard lock(m_mutex);
+    if (milliseconds > 0) m_annotations[kChangesShowAfter] = milliseconds;
+    else m_annotations.erase(kChangesShowAfter);
+}
+
+long CMachine::ShowAfter() const {
+    auto found = m_annotations.find(kChangesShowAfter);
+    return found != m_annotations.end() && found->is_number_integer() ? found->get<long>() : 0;
+}
+
+const Json& CMachine::Shown(long id, const Json& configuration) const {
+    auto pending = m_pending.find(id);
+    if (pending == m_pending.end()) return configuration;
+    // Changes made within the delay do not show: the configuration as it
+    // was before the oldest of them does.
+    const ULONGLONG now = GetTickCount64();
+    for (const CPendingChange& change : pending->second)
+        if (now < change.madeAt + static_cast<ULONGLONG>(ShowAfter())) return change.before;
+    return configuration;
 }
 
 void CMachine::PersistTo(const std::wstring& path) {
@@ -234,13 +260,33 @@ CMachine::CElement CMachine::MakeElement(const std::string& className, long id, 
     CElement element{className, id, Json::object(), CElement::Form::Object};
     for (const auto& [key, value] : data.items())
         if (!IsFlag(key)) element.properties[key] = value;
+    // An adapter and its configuration report the same Index, their key: the
+    // record's number unless the description gives one.
+    const bool configuration = EqualsNoCase(className, kConfiguration);
+    if ((configuration || EqualsNoCase(className, kAdapter)) && !GetProperty(element.properties, "Index")) {
+        const Json* adapter = configuration ? const_cast<CMachine*>(this)->Record(kAdapter, id) : nullptr;
+        const Json* given = adapter ? GetProperty(*adapter, "Index") : nullptr;
+        element.properties["Index"] = given ? *given : Json(id);
+    }
     if (FlagSet(data, "_notAnObject")) element.form = CElement::Form::NotAnObject;
     else if (FlagSet(data, "_noSWbemObject")) element.form = CElement::Form::NoSWbemObject;
     return element;
 }
 
-std::vector<CMachine::CElement> CMachine::Select(
-    const std::string& className, const std::optional<std::pair<std::string, std::string>>& where) const {
+namespace {
+
+// A string matches a literal without case; a number matches an integer.
+bool Matches(const Json* value, const CMachine::CCondition& condition) {
+    if (!value) return false;
+    if (condition.number)
+        return value->is_number_integer() && std::to_string(value->get<long long>()) == condition.literal;
+    return value->is_string() && EqualsNoCase(value->get_ref<const std::string&>(), condition.literal);
+}
+
+} // namespace
+
+std::vector<CMachine::CElement> CMachine::Select(const std::string& className,
+                                                 const std::optional<CCondition>& where) const {
     std::lock_guard lock(m_mutex);
     std::vector<CElement> elements;
     bool configurations = EqualsNoCase(className, kConfiguration);
@@ -251,14 +297,11 @@ std::vector<CMachine::CElement> CMachine::Select(
         if (configurations) {
             auto it = record.data.find("_configuration");
             if (it == record.data.end()) continue;
-            data = &*it;
+            data = &Shown(record.id, *it);
         }
-        if (where) {
-            const Json* value = GetProperty(*data, where->first);
-            if (!value || !value->is_string() || !EqualsNoCase(value->get_ref<const std::string&>(), where->second))
-                continue;
-        }
-        elements.push_back(MakeElement(configurations ? kConfiguration : list->name, record.id, *data));
+        CElement element = MakeElement(configurations ? kConfiguration : list->name, record.id, *data);
+        if (where && !Matches(GetProperty(element.properties, where->property), *where)) continue;
+        elements.push_back(std::move(element));
     }
     return elements;
 }
@@ -267,7 +310,7 @@ std::optional<CMachine::CElement> CMachine::Configuration(long adapterId) const 
     std::lock_guard lock(m_mutex);
     const Json* configuration = const_cast<CMachine*>(this)->Record(kConfiguration, adapterId);
     if (!configuration) return std::nullopt;
-    return MakeElement(kConfiguration, adapterId, *configuration);
+    return MakeElement(kConfiguration, adapterId, Shown(adapterId, *configuration));
 }
 
 // ---- Methods ----
@@ -284,7 +327,8 @@ HRESULT CMachine::Execute(const std::string& className, long id, const CMethodIn
     Json* record = id < 0 ? nullptr : Record(className, id);
     if (id >= 0 && !record) return WBEM_E_NOT_FOUND;
     if (auto result = m_methodReturns.find(key); result != m_methodReturns.end()) {
-        returnValue = result->second;
+        returnValue = result->second.value;
+        if (result->second.remaining > 0 && --result->second.remaining == 0) m_methodReturns.erase(result);
         return S_OK;
     }
 
@@ -300,8 +344,10 @@ HRESULT CMachine::Execute(const std::string& className, long id, const CMethodIn
         } else if (MissesRequired(method, in)) {
             returnValue = method.missingParameter;
         } else {
+            Json before = ShowAfter() > 0 ? *record : Json();
             returnValue = RunConfigurationMethod(*record, method.name, in, m_annotations);
             changed = ConfigurationChanged(returnValue);
+            if (changed && ShowAfter() > 0) Delay(id, std::move(before));
         }
     } else if (method.name == "SetDefaultPrinter") {
         for (CRecord& printer : List(method.className).records)
@@ -322,6 +368,15 @@ HRESULT CMachine::Execute(const std::string& className, long id, const CMethodIn
     }
     if (changed) Changed();
     return S_OK;
+}
+
+void CMachine::Delay(long id, Json before) {
+    std::vector<CPendingChange>& pending = m_pending[id];
+    const ULONGLONG now = GetTickCount64();
+    std::erase_if(pending, [&](const CPendingChange& change) {
+        return change.madeAt + static_cast<ULONGLONG>(ShowAfter()) <= now;
+    });
+    pending.push_back({now, std::move(before)});
 }
 
 bool CMachine::NotElevated() const { return FlagSet(m_annotations, kNotElevated); }

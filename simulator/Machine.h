@@ -51,7 +51,12 @@ public:
     // ExecMethod_ of the method fails with hr; S_OK turns it off.
     void FailMethod(const std::wstring& method, HRESULT hr);
     // The method reports returnValue and changes nothing; 0 turns it off.
-    void MethodReturns(const std::wstring& method, long returnValue);
+    // With `times`, it does so that many times, then runs as before.
+    void MethodReturns(const std::wstring& method, long returnValue, long times = 0);
+    // A network-configuration change shows in queries and associators only
+    // `milliseconds` after the method made it (the description's
+    // "_changesShowAfter"); methods, Instance and State see it at once.
+    void ShowChangesAfter(long milliseconds);
     // A caller without administrator rights (the description's "_notElevated"):
     // network-configuration changes are refused (91, or as the setting
     // "_accessDenied" says) and share changes answer 2; reading and
@@ -101,9 +106,14 @@ public:
         Json properties;  // the WMI properties only
         Form form;
     };
-    // The instances of a class, filtered by "property = literal" when given.
-    std::vector<CElement> Select(const std::string& className,
-                                 const std::optional<std::pair<std::string, std::string>>& where) const;
+    // A query's condition: "property = 'literal'", or "property = number".
+    struct CCondition {
+        std::string property;
+        std::string literal;
+        bool number = false;
+    };
+    // The instances of a class, filtered by the condition when given.
+    std::vector<CElement> Select(const std::string& className, const std::optional<CCondition>& where) const;
     // The configuration associated with an adapter, if it has one.
     std::optional<CElement> Configuration(long adapterId) const;
 
@@ -128,6 +138,11 @@ private:
     CClassList& List(const std::string& name);
     Json* Record(const std::string& className, long id);
     CElement MakeElement(const std::string& className, long id, const Json& data) const;
+    // A configuration as queries see it: its last change may not show yet.
+    const Json& Shown(long id, const Json& configuration) const;
+    long ShowAfter() const;
+    // Keeps the configuration as it was before a change, for queries until the change shows.
+    void Delay(long id, Json before);
     long RunShareMethod(long id, const std::string& method, const Parameters& in);
     bool NotElevated() const;
     // A class the description names as absent ("_absentClasses").
@@ -143,7 +158,18 @@ private:
     std::atomic<long> m_liveObjects{0};
     std::atomic<HRESULT> m_failConnect{S_OK};
     std::map<std::string, HRESULT> m_failMethods;    // keys in lower case
-    std::map<std::string, long> m_methodReturns;     // keys in lower case
+    struct CForcedReturn {
+        long value;
+        long remaining;  // 0: until turned off
+    };
+    std::map<std::string, CForcedReturn> m_methodReturns;  // keys in lower case
+    // Configuration changes that do not show yet, oldest first, by adapter
+    // id: when each was made, and the configuration before it.
+    struct CPendingChange {
+        ULONGLONG madeAt;
+        Json before;
+    };
+    std::map<long, std::vector<CPendingChange>> m_pending;
     std::wstring m_persistPath;
     std::wstring m_journalPath;
 };

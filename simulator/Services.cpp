@@ -40,8 +40,8 @@ HRESULT CServices::ExecQuery(BSTR query, BSTR language, LONG flags, IDispatch* n
         if (!parsed) return WBEM_E_INVALID_QUERY;
         auto className = m_machine->FindClass(parsed->ClassName());
         if (!className) return WBEM_E_INVALID_CLASS;
-        std::optional<std::pair<std::string, std::string>> where;
-        if (parsed->HasCondition()) where.emplace(parsed->Property(), parsed->Literal());
+        std::optional<CMachine::CCondition> where;
+        if (parsed->HasCondition()) where = CMachine::CCondition{parsed->Property(), parsed->Literal(), parsed->IsNumber()};
         *set = CObjectSet::Create(m_machine, m_machine->Select(*className, where)).Detach();
         return S_OK;
     });

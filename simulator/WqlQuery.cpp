@@ -7,13 +7,14 @@ namespace VarquelSim {
 namespace {
 
 struct Token {
-    enum Kind { Word, Star, Equals, Literal } kind;
+    enum Kind { Word, Star, Equals, Literal, Number } kind;
     std::string text;
 };
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 bool IsWordStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsWordChar(char c) { return IsWordStart(c) || (c >= '0' && c <= '9'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsWordChar(char c) { return IsWordStart(c) || IsDigit(c); }
 
 std::optional<std::vector<Token>> Tokenize(std::string_view text) {
     std::vector<Token> tokens;
@@ -28,6 +29,11 @@ std::optional<std::vector<Token>> Tokenize(std::string_view text) {
         } else if (c == '=') {
             tokens.push_back({Token::Equals, "="});
             ++i;
+        } else if (IsDigit(c) || (c == '-' && i + 1 < text.size() && IsDigit(text[i + 1]))) {
+            size_t start = i++;
+            while (i < text.size() && IsDigit(text[i])) ++i;
+            if (i < text.size() && IsWordChar(text[i])) return std::nullopt;
+            tokens.push_back({Token::Number, std::string(text.substr(start, i - start))});
         } else if (IsWordStart(c)) {
             size_t start = i;
             while (i < text.size() && IsWordChar(text[i])) ++i;
@@ -78,10 +84,11 @@ std::optional<CWqlQuery> CWqlQuery::Parse(std::string_view text) {
     query.m_class = t[3].text;
     if (t.size() == 4) return query;
     if (t.size() != 8 || !IsKeyword(t[4], "WHERE") || t[5].kind != Token::Word || t[6].kind != Token::Equals ||
-        t[7].kind != Token::Literal)
+        (t[7].kind != Token::Literal && t[7].kind != Token::Number))
         return std::nullopt;
     query.m_property = t[5].text;
     query.m_literal = t[7].text;
+    query.m_number = t[7].kind == Token::Number;
     return query;
 }
 

@@ -4,6 +4,7 @@
 #include <wrl/client.h>
 #include <functional>
 #include "com/Bstr.h"
+#include "wmi/WmiReturnValue.h"
 
 namespace Varquel {
 
@@ -42,13 +43,8 @@ private:
     HRESULT m_prepared = S_OK;  // the first preparation step that failed
 };
 
-// One method that ran on a WMI object, and the machine's answer.
-struct CMethodOutcome {
-    const wchar_t* method;
-    HRESULT hr;        // of ExecMethod_
-    long returnValue;  // -1 when there is none
-};
-using MethodObserver = std::function<void(const CMethodOutcome&)>;
+// Told each method that ran on a WMI object, with the machine's answer.
+using MethodObserver = std::function<void(WmiMethod method, const CWmiAnswer& answer)>;
 
 // Calls a method that takes no in-parameters; the HRESULT of ExecMethod_.
 // With `returnValue`, the out-parameters are asked for and their ReturnValue

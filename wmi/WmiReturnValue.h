@@ -4,16 +4,51 @@
 
 namespace Varquel {
 
-// The WMI classes whose methods report a ReturnValue that this server reads.
-enum class WmiMethodFamily { AdapterConfiguration, Printer };
+// The WMI methods whose answers this server reads.
+enum class WmiMethod : unsigned char {
+    ReleaseDHCPLease,
+    RenewDHCPLease,
+    EnableDHCP,
+    EnableStatic,
+    SetGateways,
+    SetDNSServerSearchOrder,
+    SetWINSServer,
+    SetDefaultPrinter,
+};
 
-// Whether a method's ReturnValue says it did what it was asked: 0, and 1
-// (done, a reboot is needed) for the adapter configuration.
-bool ReturnValueSucceeded(WmiMethodFamily family, long returnValue) noexcept;
+// The method's WMI name.
+const wchar_t* WmiMethodName(WmiMethod method) noexcept;
+// Whether it takes in-parameters (it is called through a prepared call);
+// the others are called without any.
+bool TakesInParameters(WmiMethod method) noexcept;
 
-// A short English text for a ReturnValue, as Windows documents the methods'
-// results, with the number: "access denied: administrator rights are needed
-// (91)". An undocumented value gives "unknown result (n)".
-std::wstring ReturnValueMessage(WmiMethodFamily family, long returnValue);
+// What the machine answered one call.
+struct CWmiAnswer {
+    HRESULT hr = S_OK;      // of ExecMethod_
+    long returnValue = -1;  // the out-parameters' ReturnValue; -1 when none was read
+};
+
+// What an answer means, as Windows documents it.
+enum class WmiVerdict : unsigned char {
+    Done,           // 0, and the answers documented as harmless (81 from EnableStatic, 100 from the lease methods)
+    RestartNeeded,  // 1: done, in effect after a restart
+    AccessDenied,   // 91, or WBEM_E_ACCESS_DENIED from ExecMethod_: administrator rights are needed
+    LockHeld,       // 2147786788: another program holds the network configuration's write lock
+    Failed,         // anything else
+};
+
+struct CWmiMeaning {
+    WmiVerdict verdict;
+    std::wstring text;  // short English, with the number: "invalid IP address (70)"
+};
+
+// The one table of answers. An answer without a ReturnValue is judged by its
+// HRESULT alone.
+WmiVerdict VerdictOf(WmiMethod method, const CWmiAnswer& answer) noexcept;
+CWmiMeaning MeaningOf(WmiMethod method, const CWmiAnswer& answer);
+
+inline bool Succeeded(WmiVerdict verdict) noexcept {
+    return verdict == WmiVerdict::Done || verdict == WmiVerdict::RestartNeeded;
+}
 
 } // namespace Varquel

@@ -143,6 +143,7 @@ const InterfaceCase kInterfaces[] = {
 // The interfaces of objects that only a switch makes.
 const InterfaceCase kReportInterfaces[] = {
     {"IApplyReport", nullptr, &IID_IApplyReport, &TableOf<IApplyReport>},
+    {"IApplyReport2", nullptr, &IID_IApplyReport2, &TableOf<IApplyReport2>},
     {"IApplyChange", nullptr, &IID_IApplyChange, &TableOf<IApplyChange>},
 };
 } // namespace

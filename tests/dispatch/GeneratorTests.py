@@ -52,7 +52,27 @@ REFUSALS = [
     ("a policy row for no interface", POLICY, POLICY + "IOther ignored listed\n", "policy", "IOther"),
     ("a policy row with an unknown rule", "by-position", "by-name", "policy", "'by-name'"),
     ("a policy row with an unknown name choice", "listed", "some", "policy", "'some'"),
+    ("a base that is not a dual interface of the file", "IThing : IDispatch", "IThing : IUnknown", "idl",
+     "derive from IDispatch or from a dual interface defined before it"),
+    ("a typedef outside the library", "import \"oaidl.idl\";",
+     "import \"oaidl.idl\";\ntypedef enum Kind { kA = 0 } Kind;", "idl", "belongs inside the library"),
+    ("a typedef that is not an enum", "library Things\n{\n", "library Things\n{\n  typedef long Size;\n", "idl",
+     "only enums"),
+    ("an enum value given twice", "library Things\n{\n",
+     "library Things\n{\n  typedef enum Kind { kA = 0, kB = 0 } Kind;\n", "idl", "the value 0 given twice"),
 ]
+
+# A dual interface derived from another, and an enum in the library.
+DERIVED_IDL = IDL.replace("[uuid(11111111-2222-3333-4444-555555555556)]", """[object, uuid(11111111-2222-3333-4444-555555555559), dual, oleautomation]
+interface IThing2 : IThing
+{
+  [propget, id(3)] HRESULT Ready([out, retval] VARIANT_BOOL *pVal);
+};
+[uuid(11111111-2222-3333-4444-555555555556)]""").replace(
+    "coclass CThing { [default] interface IThing; };",
+    "coclass CThing { [default] interface IThing2; interface IThing; };\n"
+    "  typedef [uuid(11111111-2222-3333-4444-55555555555a), helpstring(\"Kinds\")] enum Kind { kA = 0, kB = -1 } Kind;")
+DERIVED_POLICY = POLICY + "IThing2 by-position listed\n"
 
 
 def run(directory, idl, policy):
@@ -84,6 +104,30 @@ class Generator(unittest.TestCase):
             self.assertNotIn(-1, positions, tables)
             self.assertEqual(positions, sorted(positions))
             self.assertNotIn('L"newVal"', tables)
+
+    def test_a_derived_interface_inherits_its_base_members(self):
+        with tempfile.TemporaryDirectory() as directory:
+            result, written = run(directory, DERIVED_IDL, DERIVED_POLICY)
+            self.assertEqual(result.returncode, 0, result.stderr)
+            with open(os.path.join(directory, "out", "ThingsTables.cpp")) as f:
+                tables = f.read()
+            derived = tables[tables.index("// ---- IThing2 ----"):]
+            # The base's members first, through the derived interface, then its own.
+            order = ["MemberOf<&IThing2::get_Size>(1, kGet)", "MemberOf<&IThing2::put_Size>(1, kPut)",
+                     "MemberOf<&IThing2::Find>(2, kMethod)", "MemberOf<&IThing2::get_Ready>(3, kGet)",
+                     '{L"Ready", 3}', '{L"get_Ready", 3}']
+            positions = [derived.find(entry) for entry in order[:4]]
+            self.assertNotIn(-1, positions, derived)
+            self.assertEqual(positions, sorted(positions))
+            for entry in order[4:]:
+                self.assertIn(entry, derived)
+            # A member of its own may not take a DISPID or a name of the base's.
+            for old, new, words in [("id(3)] HRESULT Ready", "id(2)] HRESULT Ready", "id 2"),
+                                    ("HRESULT Ready(", "HRESULT Find(", "a second member of this name")]:
+                clash = DERIVED_IDL.replace(old, new)
+                result, written = run(directory, clash, DERIVED_POLICY)
+                self.assertEqual(result.returncode, 1, new)
+                self.assertIn(words, result.stderr)
 
     def test_refuses_what_it_does_not_understand(self):
         for what, old, new, where, words in REFUSALS:

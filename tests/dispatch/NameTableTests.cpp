@@ -24,31 +24,23 @@ std::string Show(const Names& names) {
     return text;
 }
 
-// The table that the member list of the embedded type library gives: a
-// property adds its name, its parameters not yet listed, "get_" and "put_"
-// forms; a method its new parameters, then its name. Parameters map to their
-// positions; setter parameters are unnamed. Without parameters: the member
-// names only.
-Names TableFromTypeLibrary(const IID& iid, bool withParameters = true) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    ComPtr<ITypeLib> library;
-    EXPECT_EQ(LoadTypeLibEx(path, REGKIND_NONE, &library), S_OK);
-    ComPtr<ITypeInfo> dispatchView, info;
-    EXPECT_EQ(library->GetTypeInfoOfGuid(iid, &dispatchView), S_OK);
-    // The vtable view: it names the [out, retval] parameters too.
-    HREFTYPE vtableRef = 0;
-    EXPECT_EQ(dispatchView->GetRefTypeOfImplType(-1, &vtableRef), S_OK);
-    EXPECT_EQ(dispatchView->GetRefTypeInfo(vtableRef, &info), S_OK);
-    TYPEATTR* attr = nullptr;
-    if (!info || FAILED(info->GetTypeAttr(&attr))) return {};
+struct Func {
+    MEMBERID id;
+    INVOKEKIND kind;
+    std::vector<std::wstring> names;  // member name, then parameters
+};
 
-    struct Func {
-        MEMBERID id;
-        INVOKEKIND kind;
-        std::vector<std::wstring> names;  // member name, then parameters
-    };
-    std::vector<Func> funcs;
+// The functions of an interface's vtable view, an inherited interface's
+// first (as a tool that lists inherited members walks), without IUnknown's
+// and IDispatch's.
+void CollectFunctions(ITypeInfo* info, std::vector<Func>& funcs) {
+    TYPEATTR* attr = nullptr;
+    if (FAILED(info->GetTypeAttr(&attr))) return;
+    HREFTYPE baseRef = 0;
+    ComPtr<ITypeInfo> base;
+    if (attr->cImplTypes > 0 && SUCCEEDED(info->GetRefTypeOfImplType(0, &baseRef)) &&
+        SUCCEEDED(info->GetRefTypeInfo(baseRef, &base)))
+        CollectFunctions(base.Get(), funcs);
     for (UINT i = 0; i < attr->cFuncs; ++i) {
         FUNCDESC* desc = nullptr;
         if (FAILED(info->GetFuncDesc(i, &desc))) {
@@ -70,6 +62,27 @@ Names TableFromTypeLibrary(const IID& iid, bool withParameters = true) {
         info->ReleaseFuncDesc(desc);
     }
     info->ReleaseTypeAttr(attr);
+}
+
+// The table that the member list of the embedded type library gives: a
+// property adds its name, its parameters not yet listed, "get_" and "put_"
+// forms; a method its new parameters, then its name. Parameters map to their
+// positions; setter parameters are unnamed. Without parameters: the member
+// names only.
+Names TableFromTypeLibrary(const IID& iid, bool withParameters = true) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    ComPtr<ITypeLib> library;
+    EXPECT_EQ(LoadTypeLibEx(path, REGKIND_NONE, &library), S_OK);
+    ComPtr<ITypeInfo> dispatchView, info;
+    EXPECT_EQ(library->GetTypeInfoOfGuid(iid, &dispatchView), S_OK);
+    // The vtable view: it names the [out, retval] parameters too.
+    HREFTYPE vtableRef = 0;
+    EXPECT_EQ(dispatchView->GetRefTypeOfImplType(-1, &vtableRef), S_OK);
+    EXPECT_EQ(dispatchView->GetRefTypeInfo(vtableRef, &info), S_OK);
+    if (!info) return {};
+    std::vector<Func> funcs;
+    CollectFunctions(info.Get(), funcs);
 
     Names table;
     auto addParams = [&](const Func& f) {
@@ -140,6 +153,11 @@ TEST(NameTables, HaveTheirDocumentedContents) {
                      {L"_NewEnum", -4}, {L"ppEnum", 0}, {L"get__NewEnum", -4}, {L"Succeeded", 2},
                      {L"get_Succeeded", 2}, {L"RolledBack", 3}, {L"get_RolledBack", 3}, {L"Before", 4},
                      {L"ppProfile", 0}, {L"get_Before", 4}, {L"Text", 5}, {L"get_Text", 5}}));
+    // A derived interface's table: its base's, then its own members.
+    Names report2 = TableNames(InterfaceNamed("IApplyReport"));
+    report2.insert(report2.end(), {{L"AccessDenied", 6}, {L"get_AccessDenied", 6}, {L"RestartNeeded", 7},
+                                   {L"get_RestartNeeded", 7}});
+    EXPECT_EQ(TableNames(InterfaceNamed("IApplyReport2")), report2);
     EXPECT_EQ(TableNames(InterfaceNamed("IProfileSwitch")),
               (Names{{L"Profile", 0}, {L"ppReport", 1}, {L"Preview", 1}, {L"Apply", 2}, {L"Report", 0},
                      {L"Rollback", 3}, {L"RollbackOnFailure", 4}, {L"pVal", 0}, {L"get_RollbackOnFailure", 4},

@@ -91,6 +91,20 @@ const std::map<std::string, std::vector<std::string>> kInterfaces = {
      {"get Count(1) [pVal]", "method NetProfileGetAt(2) [nIndex, ppNetProfile]", "method Add(3) [pNetProfile]",
       "method Load(4) []", "method Save(5) []", "method NetProfileRemoveAt(6) [nIndex]",
       "method NetProfileSetAt(7) [nIndex, pVal]"}},
+    // A switch's report and its changes: published, and never to change.
+    {"IApplyChange",
+     {"get Adapter(1) [pVal]", "get NetConnectionID(2) [pVal]", "get Setting(3) [pVal]", "get Before(4) [pVal]",
+      "get Planned(5) [pVal]", "get After(6) [pVal]", "get Status(7) [pVal]", "get WmiMethod(8) [pVal]",
+      "get WmiReturnValue(9) [pVal]", "get Message(10) [pVal]"}},
+    {"IApplyReport",
+     {"get Count(1) [pVal]", "method Item(0) [Index, ppChange]", "get _NewEnum(-4) [ppEnum]",
+      "get Succeeded(2) [pVal]", "get RolledBack(3) [pVal]", "get Before(4) [ppProfile]", "get Text(5) [pVal]"}},
+    // Its own members only: the rest it inherits from IApplyReport.
+    {"IApplyReport2", {"get AccessDenied(6) [pVal]", "get RestartNeeded(7) [pVal]"}},
+    {"IProfileSwitch",
+     {"method Preview(1) [Profile, ppReport]", "method Apply(2) [Profile, ppReport]",
+      "method Rollback(3) [Report, ppReport]", "get RollbackOnFailure(4) [pVal]", "put RollbackOnFailure(4) []",
+      "get VerifyTimeout(5) [pVal]", "put VerifyTimeout(5) []"}},
     {"IUserProxy",
      {"get AutoDetect(1) [pVal]", "put AutoDetect(1) []", "get AutoConfigEnabled(2) [pVal]",
       "put AutoConfigEnabled(2) []", "get AutoConfigURL(3) [pVal]", "put AutoConfigURL(3) []",
@@ -120,7 +134,9 @@ TEST(TypeLibrary, EveryInterfaceIsDualWithItsMembersInOrder) {
     ASSERT_TRUE(library);
     const IID* iids[] = {&IID_IAddressList,     &IID_INetAdapterProperty, &IID_INetAdaptersList,
                          &IID_IPrintersProperty, &IID_IProxyProperty,      &IID_INetShareList,
-                         &IID_INetProfile,       &IID_INetProfilesList,    &IID_IUserProxy};
+                         &IID_INetProfile,       &IID_INetProfilesList,    &IID_IUserProxy,
+                         &IID_IApplyChange,      &IID_IApplyReport,        &IID_IApplyReport2,
+                         &IID_IProfileSwitch};
     for (const IID* iid : iids) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &info), S_OK);
@@ -227,6 +243,78 @@ TEST(TypeLibrary, EveryInterfaceDispatchViewAndEventInterfaceDerivesFromIDispatc
         ++walked;
     }
     EXPECT_EQ(walked, 20);
+}
+
+// A switch's report adds its members in IApplyReport2, derived from the
+// published IApplyReport, and its coclass names the derived interface as its
+// default, so that a script sees every member.
+TEST(TypeLibrary, TheReportsSecondInterfaceDerivesFromTheFirstAndIsItsClassDefault) {
+    ComPtr<ITypeLib> library = LoadServerTypeLib();
+    ASSERT_TRUE(library);
+    ComPtr<ITypeInfo> dispatchView, interfaceView;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IApplyReport2, &dispatchView), S_OK);
+    HREFTYPE ref = 0;
+    ASSERT_EQ(dispatchView->GetRefTypeOfImplType(-1, &ref), S_OK);
+    ASSERT_EQ(dispatchView->GetRefTypeInfo(ref, &interfaceView), S_OK);
+    Base base = BaseOf(interfaceView.Get());
+    EXPECT_EQ(base.name, "IApplyReport");
+    EXPECT_TRUE(IsEqualGUID(base.guid, IID_IApplyReport));
+    EXPECT_EQ(BaseOf(dispatchView.Get()).name, "IDispatch");
+    // Late binding through the type information knows the inherited members too.
+    for (const wchar_t* name : {L"Count", L"Text", L"AccessDenied", L"RestartNeeded"}) {
+        MEMBERID id = MEMBERID_NIL;
+        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+        EXPECT_EQ(dispatchView->GetIDsOfNames(names, 1, &id), S_OK) << Narrow(name);
+    }
+
+    ComPtr<ITypeInfo> coclass;
+    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_CApplyReport, &coclass), S_OK);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+    const UINT implemented = attr->cImplTypes;
+    EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
+    coclass->ReleaseTypeAttr(attr);
+    bool sawDefault = false;
+    for (UINT i = 0; i < implemented; ++i) {
+        INT flags = 0;
+        coclass->GetImplTypeFlags(i, &flags);
+        if (!(flags & IMPLTYPEFLAG_FDEFAULT)) continue;
+        ComPtr<ITypeInfo> itf;
+        ASSERT_EQ(coclass->GetRefTypeOfImplType(i, &ref), S_OK);
+        ASSERT_EQ(coclass->GetRefTypeInfo(ref, &itf), S_OK);
+        EXPECT_EQ(Doc(itf.Get(), MEMBERID_NIL, false), "IApplyReport2");
+        sawDefault = true;
+    }
+    EXPECT_TRUE(sawDefault);
+}
+
+// The values of a change's Status (a long) have names in the library.
+TEST(TypeLibrary, TheStatusValuesAreNamedByAnEnum) {
+    ComPtr<ITypeLib> library = LoadServerTypeLib();
+    ASSERT_TRUE(library);
+    ComPtr<ITypeInfo> info;
+    MEMBERID id = 0;
+    USHORT found = 1;
+    Varquel::CBstr name(L"VarquelChangeStatus");
+    ASSERT_EQ(library->FindName(const_cast<LPOLESTR>(name.Get()), 0, info.GetAddressOf(), &id, &found), S_OK);
+    ASSERT_EQ(found, 1);
+    TYPEATTR* attr = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&attr), S_OK);
+    EXPECT_EQ(attr->typekind, TKIND_ENUM);
+    const UINT count = attr->cVars;
+    info->ReleaseTypeAttr(attr);
+    std::map<std::string, long> values;
+    for (UINT i = 0; i < count; ++i) {
+        VARDESC* var = nullptr;
+        ASSERT_EQ(info->GetVarDesc(i, &var), S_OK);
+        VARIANT value;
+        VariantInit(&value);
+        VariantChangeType(&value, var->lpvarValue, 0, VT_I4);
+        values[Doc(info.Get(), var->memid, false)] = V_I4(&value);
+        info->ReleaseVarDesc(var);
+    }
+    EXPECT_EQ(values, (std::map<std::string, long>{{"vqAsPlanned", 0}, {"vqChanged", 1}, {"vqFailed", 2},
+                                                   {"vqNotApplied", 3}}));
 }
 
 struct CoclassCase {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 #include "tests/profiles/StoreFixture.h"
+#include "tests/support/ExampleMachine.h"
 #include "tests/support/SimulatedMachineTest.h"
 
 namespace ProfilesTest {
@@ -117,6 +118,9 @@ protected:
     Json Config(long id) const { return Machine().Instance("Win32_NetworkAdapterConfiguration", id); }
     bool IsDefault(long printer) const { return Machine().Instance("Win32_Printer", printer)["Default"] == true; }
     long Execs() const { return CountLines("exec "); }
+    long Exactly(const std::string& line) const {
+        return static_cast<long>(std::count(MachineJournal().begin(), MachineJournal().end(), line));
+    }
 
     ComPtr<IApplyReport> Apply(INetProfile* profile) {
         ComPtr<IApplyReport> report;
@@ -235,55 +239,28 @@ TEST_F(ProfileSwitch, EnableStaticAnswering81OnAStaticAdapterIsSuccess) {
     EXPECT_EQ(Config(0)["IPAddress"].at(1), "192.168.10.30");
 }
 
-// A reading is what a capture reads, and the lists of each adapter on DHCP,
-// which a capture leaves alone: six reads each.
-long Reading(VarquelTest::CInstalledMachine& machine, long adaptersOnDhcp) {
-    machine.TakeJournal();
-    EXPECT_EQ(NewProfile(L"now")->GetCurrent(), S_OK);
-    return static_cast<long>(machine.TakeJournal().size()) + 6 * adaptersOnDhcp;
-}
-
-TEST_F(ProfileSwitch, AVerifiedApplyCostsThePlainApplyAndTwoReadings) {
+// The switch makes only the calls its differences need, never more than the
+// profile's own Apply, and reads back only what it changed: one query of its
+// own per changed adapter, and the printers when the default changed.
+TEST_F(ProfileSwitch, AVerifiedApplyCallsNoMoreThanThePlainApplyAndReadsBackOnlyWhatChanged) {
     const ComPtr<INetProfile> office = Office();
     ComPtr<INetProfile> plain;
     ASSERT_EQ(office->GetDuplicate(&plain), S_OK);
     ASSERT_EQ(plain->Apply(), S_OK);
-    const long plainLines = static_cast<long>(MachineJournal().size());
     const long plainExecs = Execs();
-    // The plain Apply reads one answer itself: EnableStatic's, for the gateway.
-    const long plainAnswers = CountLines("read Win32_NetworkAdapterConfiguration[0].EnableStatic.out");
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].ReleaseDHCPLease"), 1);
 
     Install(kAway);
-    const long snapshot = Reading(*this, 2);
-    const ComPtr<IApplyReport> report = Apply(office.Get());
-    const VarquelTest::Journal journal = TakeJournal();
-    const long verification = Reading(*this, 1);
-    // The same calls, each ReturnValue read once, a snapshot and a verification.
-    EXPECT_EQ(std::count_if(journal.begin(), journal.end(), [](const std::string& l) { return l.rfind("exec ", 0) == 0; }),
-              plainExecs);
-    EXPECT_EQ(plainAnswers, 1);
-    EXPECT_EQ(static_cast<long>(journal.size()), plainLines - plainAnswers + plainExecs + snapshot + verification);
-}
-
-TEST_F(ProfileSwitch, ANotElevatedMachineAnswersEveryNetworkCallWith91AndStaysAsItWas) {
-    Machine().SetNotElevated(true);
-    const Json before = Adapters();
-    const ComPtr<IApplyReport> report = Apply(Office().Get());
-    EXPECT_EQ(Adapters(), before);
-    EXPECT_FALSE(Flag(report.Get(), &IApplyReport::get_Succeeded));
-    std::map<std::wstring, Change> changes = Changes(report.Get());
-    for (const wchar_t* setting : {L"Mode", L"IPAddresses", L"SubnetMasks", L"GateWayAddresses", L"DNSAddresses"}) {
-        const Change& change = changes[std::wstring(L"Ethernet.") + setting];
-        EXPECT_EQ(change.status, 2) << Narrow(std::wstring(setting));
-        EXPECT_EQ(change.returnValue, 91) << Narrow(std::wstring(setting));
-        EXPECT_EQ(change.message, L"access denied: administrator rights are needed (91)") << Narrow(std::wstring(setting));
-    }
-    // The default printer is the user's own, and the rollback puts it back.
-    EXPECT_EQ(changes[L"DefaultPrinter"].status, 1);
-    EXPECT_TRUE(IsDefault(0));
-    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_RolledBack));
-    const std::wstring text = ReportText(report.Get());
-    EXPECT_NE(text.find(L"Administrator rights are needed"), std::wstring::npos) << Narrow(text);
+    ASSERT_TRUE(Flag(Apply(office.Get()).Get(), &IApplyReport::get_Succeeded));
+    EXPECT_LE(Execs(), plainExecs);
+    // DHCP to static: EnableStatic turns DHCP off; no lease is released.
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].ReleaseDHCPLease"), 0);
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[1]."), 0) << "Wi-Fi is not in the profile";
+    // One detection, for the snapshot; then Ethernet and the printers, once each.
+    EXPECT_EQ(Exactly("query SELECT * FROM Win32_NetworkAdapter"), 1);
+    EXPECT_EQ(CountLines("query SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 0"), 1);
+    EXPECT_EQ(CountLines("query SELECT * FROM Win32_NetworkAdapterConfiguration"), 1);
+    EXPECT_EQ(CountLines("query SELECT * FROM Win32_Printer"), 3) << "the snapshot's, SetDefault's, the read-back";
 }
 
 TEST_F(ProfileSwitch, ARefusedEnableStaticRollsTheMachineBack) {
@@ -296,8 +273,8 @@ TEST_F(ProfileSwitch, ARefusedEnableStaticRollsTheMachineBack) {
     EXPECT_EQ(changes[L"Ethernet.Mode"].status, 2);
     EXPECT_EQ(changes[L"Ethernet.Mode"].method, L"EnableStatic");
     EXPECT_EQ(changes[L"Ethernet.Mode"].message, L"invalid IP address (70)");
-    // After is what the failed apply left: the lease released.
-    EXPECT_EQ(changes[L"Ethernet.IPAddresses"].after, L"2001:db8:10::20, fe80::1c2d");
+    // After is what the failed switch left: the lease, as nothing released it.
+    EXPECT_EQ(changes[L"Ethernet.IPAddresses"].after, L"192.168.10.120, 2001:db8:10::20, fe80::1c2d");
     // Everything the snapshot holds is back.
     EXPECT_EQ(Config(0), eth);
     EXPECT_EQ(Config(1), wifi);
@@ -310,7 +287,7 @@ TEST_F(ProfileSwitch, WithoutRollbackTheFailureStaysUntilRollbackRestoresIt) {
     const Json eth = Config(0);
     const ComPtr<IApplyReport> report = Apply(Office().Get());
     EXPECT_FALSE(Flag(report.Get(), &IApplyReport::get_RolledBack));
-    EXPECT_EQ(Config(0)["IPAddress"], Json::array({"2001:db8:10::20", "fe80::1c2d"}));
+    EXPECT_EQ(Config(0), eth);
     EXPECT_TRUE(IsDefault(1));
 
     Machine().MethodReturns(L"EnableStatic", 0);
@@ -322,22 +299,28 @@ TEST_F(ProfileSwitch, WithoutRollbackTheFailureStaysUntilRollbackRestoresIt) {
     EXPECT_TRUE(IsDefault(0));
 }
 
-// On a real machine a change takes time to show: verification reads again
-// until it shows or the wait ends. A reading that fails once stands for that.
+// On a real machine a change takes time to show: verification reads the
+// changed adapter again until it shows or the wait ends.
 TEST_F(ProfileSwitch, VerificationReadsAgainUntilTheMachineShowsTheChange) {
-    const ComPtr<INetProfile> office = Office();
+    Machine().ShowChangesAfter(600);
     ASSERT_EQ(m_switch->put_VerifyTimeout(5000), S_OK);
-    Machine().ResetCallCount();
-    ASSERT_TRUE(Apply(office.Get()));
-    const long cleanCalls = Machine().CallCount();
-
-    // A clean run ends with the verification's reading: one of its calls fails.
-    Install(kAway);
-    Machine().ResetCallCount();
-    Machine().FailAtCall(cleanCalls - 20);
-    const ComPtr<IApplyReport> report = Apply(office.Get());
+    const ComPtr<IApplyReport> report = Apply(Office().Get());
     EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
-    EXPECT_EQ(CountLines("query SELECT * FROM Win32_NetworkAdapter"), 4) << "snapshot, apply, two verifications";
+    EXPECT_GE(CountLines("query SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 0"), 2);
+    EXPECT_EQ(Exactly("query SELECT * FROM Win32_NetworkAdapter"), 1) << "no detection but the snapshot's";
+    EXPECT_EQ(Changes(report.Get())[L"Ethernet.Mode"].after, L"Static");
+
+    // Within a wait too short, the change counts as failed, and what was
+    // written is rolled back although it does not show yet.
+    Install(kAway);
+    Machine().ShowChangesAfter(2000);
+    ASSERT_EQ(m_switch->put_VerifyTimeout(300), S_OK);
+    const ComPtr<IApplyReport> early = Apply(Office().Get());
+    EXPECT_FALSE(Flag(early.Get(), &IApplyReport::get_Succeeded));
+    EXPECT_EQ(Changes(early.Get())[L"Ethernet.Mode"].message, L"the machine shows DHCP");
+    EXPECT_TRUE(Flag(early.Get(), &IApplyReport::get_RolledBack)) << Narrow(ReportText(early.Get()));
+    EXPECT_EQ(Config(0)["DHCPEnabled"], true);
+    EXPECT_GE(CountLines("exec Win32_NetworkAdapterConfiguration[0].EnableDHCP"), 1);
 }
 
 TEST_F(ProfileSwitch, AStoredAdapterWithoutAMachineAdapterIsNotAppliedButFailsNothing) {
@@ -373,6 +356,319 @@ TEST_F(ProfileSwitch, RefusesWhatItCannotSwitchTo) {
               DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argErr, 0u);
     EXPECT_EQ(Execs(), 0);
+}
+
+// ---- The Windows 11 laptop of docs/example-machine.json ----
+
+std::string ExampleMachine() {
+    return VarquelTest::ReadTextFile(std::wstring(VARQUEL_SOURCE_DIR) + L"\\docs\\example-machine.json");
+}
+
+std::string Away() { return VarquelTest::AwayFromTheOffice(ExampleMachine()); }
+
+std::vector<std::wstring> EntriesOf(INetAdapterProperty* adapter, Kind kind) {
+    const ComPtr<IAddressList> list = List(adapter, kind);
+    long count = 0;
+    EXPECT_EQ(list->get_Count(&count), S_OK);
+    std::vector<std::wstring> entries;
+    for (long i = 0; i < count; ++i) {
+        Varquel::CBstr entry;
+        EXPECT_EQ(list->GetAt(i, entry.ReleaseAndGetAddressOf()), S_OK);
+        entries.push_back(Text(entry.Get()));
+    }
+    return entries;
+}
+
+void SetEntries(INetAdapterProperty* adapter, Kind kind, std::initializer_list<const wchar_t*> entries) {
+    ASSERT_EQ(List(adapter, kind)->RemoveAll(), S_OK);
+    for (const wchar_t* entry : entries) AddEntry(adapter, kind, entry);
+}
+
+class Windows11Laptop : public ProfileSwitch {
+protected:
+    void SetUp() override {
+        ProfileSwitch::SetUp();
+        Install(ExampleMachine());
+    }
+
+    // "Office" as a stored profile holds the laptop now: its adapters
+    // detached, each list in the machine's order, and the default printer.
+    ComPtr<INetProfile> Captured() {
+        const ComPtr<INetProfile> captured = NewProfile(L"Office");
+        EXPECT_EQ(captured->GetCurrent(), S_OK);
+        const ComPtr<INetProfile> stored = NewProfile(L"Office");
+        ComPtr<INetAdaptersList> adapters;
+        EXPECT_EQ(captured->get_NetAdaptersList(&adapters), S_OK);
+        long count = 0;
+        EXPECT_EQ(adapters->get_Count(&count), S_OK);
+        for (long i = 0; i < count; ++i) {
+            ComPtr<INetAdapterProperty> source;
+            EXPECT_EQ(adapters->NetAdapterPropertyGetAt(i, &source), S_OK);
+            Varquel::CBstr name, connection;
+            VARIANT_BOOL dhcp = VARIANT_FALSE;
+            EXPECT_EQ(source->get_Name(name.ReleaseAndGetAddressOf()), S_OK);
+            EXPECT_EQ(source->get_NetConnectionID(connection.ReleaseAndGetAddressOf()), S_OK);
+            EXPECT_EQ(source->get_IsDHCP(&dhcp), S_OK);
+            const ComPtr<INetAdapterProperty> copy = AddAdapter(stored.Get(), name.Get(), connection.Get(), dhcp);
+            for (Kind kind : {Kind::IPAddresses, Kind::SubnetMasks, Kind::GateWayAddresses, Kind::DNSAddresses,
+                              Kind::WINSServers})
+                for (const std::wstring& entry : EntriesOf(source.Get(), kind)) AddEntry(copy.Get(), kind, entry.c_str());
+        }
+        ComPtr<IPrintersProperty> printers;
+        EXPECT_EQ(captured->get_PrintersProperty(&printers), S_OK);
+        Varquel::CBstr printer;
+        EXPECT_EQ(printers->GetDefault(printer.ReleaseAndGetAddressOf()), S_OK);
+        SetDefaultPrinter(stored.Get(), printer.Get());
+        TakeJournal();
+        return stored;
+    }
+
+    static ComPtr<INetAdapterProperty> AdapterOf(INetProfile* profile, long index) {
+        ComPtr<INetAdaptersList> adapters;
+        ComPtr<INetAdapterProperty> adapter;
+        EXPECT_EQ(profile->get_NetAdaptersList(&adapters), S_OK);
+        EXPECT_EQ(adapters->NetAdapterPropertyGetAt(index, &adapter), S_OK);
+        return adapter;
+    }
+};
+
+// A switch changes only what differs: nothing for a profile the machine
+// already shows, one call for one list, and on an adapter that is static
+// already EnableStatic's 81, which Windows documents as success.
+TEST_F(Windows11Laptop, ASwitchMakesOnlyTheCallsItsDifferencesNeed) {
+    const ComPtr<INetProfile> office = Captured();
+    const Json before = Machine().State();
+    ComPtr<IApplyReport> report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    EXPECT_EQ(Execs(), 0);
+    EXPECT_EQ(Machine().State(), before);
+    EXPECT_EQ(CountLines("query SELECT * FROM Win32_NetworkAdapterConfiguration"), 0) << "nothing to read back";
+    for (const auto& [key, change] : Changes(report.Get())) EXPECT_EQ(change.status, 0) << Narrow(key);
+
+    const ComPtr<INetAdapterProperty> eth = AdapterOf(office.Get(), 0);
+    SetEntries(eth.Get(), Kind::DNSAddresses, {L"192.168.10.3", L"192.168.10.2"});
+    TakeJournal();
+    report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    EXPECT_EQ(Execs(), 1);
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].SetDNSServerSearchOrder(Item DNSServerSearchOrder="
+                         "VT_ARRAY|VT_VARIANT[\"192.168.10.3\",\"192.168.10.2\"])"),
+              1);
+    // One fresh read of Ethernet; the printer did not change.
+    EXPECT_EQ(CountLines("query SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 0"), 1);
+    EXPECT_EQ(CountLines("query SELECT * FROM Win32_Printer"), 1) << "the snapshot's only";
+    EXPECT_EQ(Changes(report.Get())[L"Ethernet.DNSAddresses"].status, 1);
+    EXPECT_EQ(Changes(report.Get())[L"Ethernet.IPAddresses"].status, 0);
+
+    SetEntries(eth.Get(), Kind::IPAddresses, {L"192.168.10.20", L"192.168.10.22", L"2001:db8:10::20"});
+    TakeJournal();
+    report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    EXPECT_FALSE(Flag(report.Get(), &IApplyReport::get_RolledBack));
+    EXPECT_EQ(Execs(), 1) << "EnableStatic alone";
+    const Change addresses = Changes(report.Get())[L"Ethernet.IPAddresses"];
+    EXPECT_EQ(addresses.status, 1);
+    EXPECT_EQ(addresses.returnValue, 81);
+    EXPECT_EQ(addresses.message, L"changed: done: the adapter was static already, and the addresses are set (81)");
+    EXPECT_EQ(Config(0)["IPAddress"].at(1), "192.168.10.22");
+
+    // 1: done, in effect after a restart; the report says so.
+    SetEntries(eth.Get(), Kind::DNSAddresses, {L"192.168.10.4"});
+    Machine().MethodReturns(L"SetDNSServerSearchOrder", 1, 1);
+    report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    ComPtr<IApplyReport2> second;
+    ASSERT_EQ(report.As(&second), S_OK);
+    VARIANT_BOOL restart = VARIANT_FALSE;
+    EXPECT_EQ(second->get_RestartNeeded(&restart), S_OK);
+    EXPECT_EQ(restart, VARIANT_TRUE);
+    EXPECT_EQ(Changes(report.Get())[L"Ethernet.DNSAddresses"].message,
+              L"changed: done; the change takes effect after a restart (1)");
+    EXPECT_NE(ReportText(report.Get()).find(L"needs a restart"), std::wstring::npos);
+}
+
+// DHCP to static needs no ReleaseDHCPLease: EnableStatic turns DHCP off.
+// Static to DHCP clears the old gateway first, hands DNS and WINS back to
+// DHCP, and so leaves no static setting behind.
+TEST_F(Windows11Laptop, SwitchesBetweenDhcpAndStaticLeaveNothingOfTheOldMode) {
+    const ComPtr<INetProfile> office = Captured();
+    const Json static0 = Config(0);
+    Install(Away());
+    ComPtr<IApplyReport> report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].ReleaseDHCPLease"), 0);
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0]."), 4)
+        << "EnableStatic, SetGateways, SetDNSServerSearchOrder, SetWINSServer";
+    for (const char* property : {"DHCPEnabled", "IPAddress", "DefaultIPGateway", "DNSServerSearchOrder",
+                                 "WINSPrimaryServer", "WINSSecondaryServer"})
+        EXPECT_EQ(Config(0)[property], static0[property]) << property;
+    EXPECT_TRUE(Machine().Instance("Win32_Printer", 1)["Default"].get<bool>());
+
+    // Back on the road: the lease gives another gateway.
+    Json machine = Json::parse(ExampleMachine());
+    Json& lease = machine["Win32_NetworkAdapter"][0]["_configuration"]["_dhcpLease"];
+    lease["DefaultIPGateway"] = Json::array({"192.168.10.254"});
+    lease["DNSServerSearchOrder"] = Json::array({"192.168.10.253"});
+    Install(machine.dump());
+    const ComPtr<INetAdapterProperty> eth = AdapterOf(office.Get(), 0);
+    ASSERT_EQ(eth->put_IsDHCP(VARIANT_TRUE), S_OK);
+    for (Kind kind : {Kind::IPAddresses, Kind::SubnetMasks, Kind::GateWayAddresses, Kind::DNSAddresses, Kind::WINSServers})
+        ASSERT_EQ(List(eth.Get(), kind)->RemoveAll(), S_OK);
+    report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    const Json now = Config(0);
+    EXPECT_EQ(now["DHCPEnabled"], true);
+    EXPECT_EQ(now["DefaultIPGateway"], Json::array({"192.168.10.254", "fe80::1"})) << "no old gateway";
+    EXPECT_EQ(now["DNSServerSearchOrder"], Json::array({"192.168.10.253"}));
+    EXPECT_TRUE(now["WINSPrimaryServer"].is_null());
+    EXPECT_TRUE(now["WINSSecondaryServer"].is_null());
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].ReleaseDHCPLease"), 0);
+    EXPECT_EQ(Changes(report.Get())[L"Ethernet.DNSAddresses"].planned, L"(from DHCP)");
+    EXPECT_EQ(Changes(report.Get()).count(L"Ethernet.GateWayAddresses"), 0u) << "DHCP decides the gateway";
+}
+
+// Without administrator rights Windows refuses every network change, with 91
+// or, on some hosts, with WBEM_E_ACCESS_DENIED from ExecMethod_ itself: the
+// report says so in AccessDenied, and nothing changes.
+TEST_F(Windows11Laptop, ANotElevatedMachineRefusesAndTheReportSaysAccessDenied) {
+    const ComPtr<INetProfile> office = Captured();
+    for (const char* answer : {"returnValue", "execMethod"}) {
+        SCOPED_TRACE(answer);
+        Install(Away());
+        Machine().SetNotElevated(true);
+        Machine().Configure("_accessDenied", answer);
+        const Json before = Adapters();
+        const ComPtr<IApplyReport> report = Apply(office.Get());
+        EXPECT_EQ(Adapters(), before);
+        EXPECT_FALSE(Flag(report.Get(), &IApplyReport::get_Succeeded));
+        ComPtr<IApplyReport2> second;
+        ASSERT_EQ(report.As(&second), S_OK);
+        VARIANT_BOOL denied = VARIANT_FALSE, restart = VARIANT_TRUE;
+        EXPECT_EQ(second->get_AccessDenied(&denied), S_OK);
+        EXPECT_EQ(second->get_RestartNeeded(&restart), S_OK);
+        EXPECT_EQ(denied, VARIANT_TRUE);
+        EXPECT_EQ(restart, VARIANT_FALSE);
+        std::map<std::wstring, Change> changes = Changes(report.Get());
+        const Change& mode = changes[L"Ethernet.Mode"];
+        EXPECT_EQ(mode.status, 2);
+        EXPECT_EQ(mode.method, L"EnableStatic");
+        EXPECT_EQ(mode.message, std::string(answer) == "returnValue"
+                                    ? L"access denied: administrator rights are needed (91)"
+                                    : L"access denied: administrator rights are needed (0x80041003)");
+        // The rest of Ethernet needs it static first.
+        EXPECT_EQ(changes[L"Ethernet.DNSAddresses"].status, 2);
+        EXPECT_EQ(changes[L"Ethernet.DNSAddresses"].message, L"not set: EnableStatic failed first");
+        EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].SetDNSServerSearchOrder"), 0);
+        // The default printer is the user's own, and the rollback puts it back.
+        EXPECT_EQ(changes[L"DefaultPrinter"].status, 1);
+        EXPECT_TRUE(IsDefault(0)) << "back from HP LaserJet 4050";
+        EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_RolledBack));
+        const std::wstring text = ReportText(report.Get());
+        EXPECT_NE(text.find(L"Administrator rights are needed"), std::wstring::npos) << Narrow(text);
+    }
+}
+
+// Another program holds the network configuration's lock: the switch tries
+// three times in all, half a second apart.
+TEST_F(Windows11Laptop, ALockHeldTwiceIsWaitedOut) {
+    const ComPtr<INetProfile> office = Captured();
+    SetEntries(AdapterOf(office.Get(), 0).Get(), Kind::DNSAddresses, {L"192.168.10.3"});
+    Machine().MethodReturns(L"SetDNSServerSearchOrder", static_cast<long>(2147786788ul), 2);
+    const ULONGLONG start = GetTickCount64();
+    ComPtr<IApplyReport> report = Apply(office.Get());
+    EXPECT_GE(GetTickCount64() - start, 900u);
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].SetDNSServerSearchOrder"), 3);
+    EXPECT_EQ(Config(0)["DNSServerSearchOrder"], Json::array({"192.168.10.3"}));
+
+    // Held for good: three tries, then the failure with its meaning.
+    SetEntries(AdapterOf(office.Get(), 0).Get(), Kind::DNSAddresses, {L"192.168.10.4"});
+    Machine().MethodReturns(L"SetDNSServerSearchOrder", static_cast<long>(2147786788ul));
+    TakeJournal();
+    report = Apply(office.Get());
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].SetDNSServerSearchOrder"), 3);
+    const Change dns = Changes(report.Get())[L"Ethernet.DNSAddresses"];
+    EXPECT_EQ(dns.status, 2);
+    EXPECT_EQ(dns.message, L"another program is changing the network configuration; try again (2147786788)");
+}
+
+// A stored adapter whose adapter is present but unplugged is not missing.
+TEST_F(Windows11Laptop, ADisconnectedStoredAdapterIsNotConnected) {
+    const ComPtr<INetProfile> office = Captured();
+    AddAdapter(office.Get(), L"Realtek USB GbE Family Controller", L"Ethernet 2", VARIANT_TRUE);
+    const ComPtr<IApplyReport> report = Apply(office.Get());
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded));
+    const Change mode = Changes(report.Get())[L"Ethernet 2.Mode"];
+    EXPECT_EQ(mode.status, 3);
+    EXPECT_EQ(mode.message, L"not connected: nothing applied");
+    EXPECT_EQ(Execs(), 0);
+}
+
+// While it waits for the machine, the switch keeps its caller's messages
+// flowing; a switch called from one of them meanwhile is refused, and a
+// WM_QUIT ends the wait and stays for the application's own loop.
+struct CWindowCall {
+    IProfileSwitch* profileSwitch = nullptr;
+    INetProfile* profile = nullptr;
+    bool handled = false;
+    HRESULT again = S_OK;
+    HRESULT put = S_OK;
+};
+
+LRESULT CALLBACK SwitchAgain(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_APP) return DefWindowProcW(window, message, wParam, lParam);
+    auto* call = reinterpret_cast<CWindowCall*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    ComPtr<IApplyReport> report;
+    call->again = call->profileSwitch->Apply(call->profile, &report);
+    call->put = call->profileSwitch->put_VerifyTimeout(0);
+    call->handled = true;
+    return 0;
+}
+
+TEST_F(Windows11Laptop, WhileItWaitsTheCallersMessagesFlowAndASecondSwitchIsRefused) {
+    const ComPtr<INetProfile> office = Captured();
+    SetEntries(AdapterOf(office.Get(), 0).Get(), Kind::DNSAddresses, {L"192.168.10.3"});
+    Machine().ShowChangesAfter(2000);
+    ASSERT_EQ(m_switch->put_VerifyTimeout(5000), S_OK);
+
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = SwitchAgain;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VarquelSwitchTest";
+    ASSERT_NE(RegisterClassW(&windowClass), 0);
+    HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    ASSERT_TRUE(window);
+    CWindowCall call{m_switch.Get(), office.Get()};
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&call));
+    ASSERT_TRUE(PostMessageW(window, WM_APP, 0, 0));
+
+    const ULONGLONG start = GetTickCount64();
+    const ComPtr<IApplyReport> report = Apply(office.Get());
+    EXPECT_GE(GetTickCount64() - start, 1900u) << "the change took 2 s to show";
+    EXPECT_TRUE(call.handled) << "the message was dispatched before Apply returned";
+    EXPECT_EQ(call.again, RPC_E_CALL_REJECTED);
+    EXPECT_EQ(call.put, RPC_E_CALL_REJECTED);
+    long timeout = 0;
+    EXPECT_EQ(m_switch->get_VerifyTimeout(&timeout), S_OK);
+    EXPECT_EQ(timeout, 5000);
+    EXPECT_EQ(Execs(), 1) << "the refused switch called nothing";
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_Succeeded)) << Narrow(ReportText(report.Get()));
+
+    // A WM_QUIT ends the wait at once and is posted again.
+    SetEntries(AdapterOf(office.Get(), 0).Get(), Kind::DNSAddresses, {L"192.168.10.4"});
+    Sleep(2100);  // the earlier change shows
+    PostQuitMessage(7);
+    const ULONGLONG quitStart = GetTickCount64();
+    Apply(office.Get());
+    EXPECT_LT(GetTickCount64() - quitStart, 1500u);
+    MSG quit{};
+    ASSERT_TRUE(PeekMessageW(&quit, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(quit.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_EQ(quit.wParam, 7u);
+
+    DestroyWindow(window);
+    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
 }
 
 } // namespace

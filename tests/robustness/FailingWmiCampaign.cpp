@@ -312,7 +312,8 @@ public:
             injection.call = n;
             RunOnce(machineText, machineName, op, injection, exact, clean.result);
         }
-        static const long kReturnValues[] = {1, 2, 21, 22, 66, 70, 71, 84, 100};
+        // 2147786788: another program holds the network configuration's lock, which a switch waits out.
+        static const long kReturnValues[] = {1, 2, 21, 22, 66, 70, 71, 84, 91, 100, static_cast<long>(2147786788ul)};
         for (const std::wstring& method : clean.methods) {
             Injection failing;
             failing.fault = Fault::FailMethod;

@@ -200,6 +200,8 @@ var settings = [];
 for (var e = new Enumerator(preview); !e.atEnd(); e.moveNext()) settings.push(e.item().Setting + "=" + e.item().Status);
 show("switch preview", preview.Count + " change(s) [" + settings.join(", ") + "], succeeded " + preview.Succeeded +
      ", snapshot " + (preview.Before === null));
+// The report's default interface, IApplyReport2, adds to IApplyReport.
+show("switch preview, access denied and restart", preview.AccessDenied + " " + preview.RestartNeeded);
 try {
     profileSwitch.Rollback(preview);
     show("switch rollback of a preview", "accepted");

@@ -241,6 +241,7 @@ For Each change In preview
     names = names & change.Setting & "=" & change.Status & " "
 Next
 Show "switch preview, each change", names
+Show "switch preview, access denied and restart", preview.AccessDenied & " " & preview.RestartNeeded
 On Error Resume Next
 sw.Rollback preview
 Show "switch rollback of a preview", "0x" & Hex(Err.Number)

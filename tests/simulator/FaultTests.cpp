@@ -176,6 +176,37 @@ TEST_F(Faults, FailMethodAndMethodReturnsLeaveTheMachine) {
     EXPECT_TRUE(Machine().Instance("Win32_Printer", 1)["Default"].get<bool>());
 }
 
+// The network-configuration lock held by another program: a method answers
+// 2147786788 a given number of times, then runs as usual.
+TEST_F(Faults, MethodReturnsForAGivenNumberOfCallsThenRunsAgain) {
+    const long lockHeld = static_cast<long>(2147786788ul);
+    ComPtr<ISWbemObject> eth = Configuration(0);
+    const Params dns{{L"DNSServerSearchOrder", Strs({L"10.0.0.3"})}};
+    Machine().MethodReturns(L"SetDNSServerSearchOrder", lockHeld, 2);
+    EXPECT_EQ(lockHeld, Call(eth.Get(), L"SetDNSServerSearchOrder", dns).returnValue);
+    EXPECT_EQ(lockHeld, Call(eth.Get(), L"SetDNSServerSearchOrder", dns).returnValue);
+    EXPECT_EQ(Json::array({"10.0.0.2"}), Machine().Instance("Win32_NetworkAdapterConfiguration", 0)["DNSServerSearchOrder"]);
+    EXPECT_EQ(0, Call(eth.Get(), L"SetDNSServerSearchOrder", dns).returnValue);
+    EXPECT_EQ(Json::array({"10.0.0.3"}), Machine().Instance("Win32_NetworkAdapterConfiguration", 0)["DNSServerSearchOrder"]);
+}
+
+// Windows takes time to show a change: queries and associators show the
+// configuration as it was until the delay has passed; the method itself,
+// and the machine's state, have it at once.
+TEST_F(Faults, AChangeShowsOnlyAfterTheGivenTime) {
+    Machine().ShowChangesAfter(400);
+    ComPtr<ISWbemObject> eth = Configuration(0);
+    EXPECT_EQ(0, Call(eth.Get(), L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", Strs({L"10.0.0.3"})}})
+                     .returnValue);
+    EXPECT_EQ(Json::array({"10.0.0.3"}), Machine().Instance("Win32_NetworkAdapterConfiguration", 0)["DNSServerSearchOrder"]);
+    const wchar_t* const keyed = L"SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 0";
+    EXPECT_EQ((std::vector<std::string>{"10.0.0.2"}), TextsOf(Read(Object(keyed).Get(), L"DNSServerSearchOrder")));
+    EXPECT_EQ((std::vector<std::string>{"10.0.0.2"}), TextsOf(Read(Configuration(0).Get(), L"DNSServerSearchOrder")));
+    Sleep(500);
+    EXPECT_EQ((std::vector<std::string>{"10.0.0.3"}), TextsOf(Read(Object(keyed).Get(), L"DNSServerSearchOrder")));
+    EXPECT_THROW(VarquelSim::CMachine::FromJson(R"({"_changesShowAfter": "soon"})"), std::invalid_argument);
+}
+
 TEST_F(Faults, EveryCallButAddRefAndReleaseCounts) {
     ComPtr<ISWbemServices> services = Connect();  // QueryInterface, ConnectServer
     EXPECT_EQ(2, Machine().CallCount());

@@ -4,6 +4,8 @@
 namespace SimulatorTests {
 namespace {
 
+using Json = VarquelSim::CMachine::Json;
+
 class Queries : public SimulatorTest {
 protected:
     void SetUp() override { Install(kMachine); }
@@ -65,6 +67,32 @@ TEST_F(Queries, WhereMatchesALiteralWithEscapes) {
     EXPECT_EQ((std::vector<std::string>{R"(\\srv\p'x)"}),
               Names(LR"(SELECT * FROM Win32_Printer WHERE DeviceID = '\\\\srv\\p\'x')", L"DeviceID"));
     EXPECT_EQ("read Win32_Printer[2].DeviceID", MachineJournal().back());
+}
+
+// An adapter and its configuration report the same Index, their key: the
+// record's number unless the description gives one. A keyed query reads the
+// configuration afresh, as a held object does not change.
+TEST_F(Queries, AdaptersAndConfigurationsReportTheirIndexAndAKeyedQueryFindsIt) {
+    Json machine = Json::parse(kMachine);
+    machine["Win32_NetworkAdapter"][1]["Index"] = 7;
+    Install(machine.dump());
+    EXPECT_EQ((std::vector<std::string>{"Wifi"}), Names(L"SELECT * FROM Win32_NetworkAdapter WHERE Index = 7", L"Name"));
+    EXPECT_EQ(std::vector<std::string>{}, Names(L"SELECT * FROM Win32_NetworkAdapter WHERE Index = '7'", L"Name"));
+    ComPtr<ISWbemObject> held = Configuration(0);
+    ASSERT_TRUE(held);
+    CVariant index = Read(held.Get(), L"Index");
+    ASSERT_EQ(VT_I4, index.Type());
+    EXPECT_EQ(0, V_I4(index.Get()));
+    ComPtr<ISWbemObject> wifi = Object(L"SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 7");
+    ASSERT_TRUE(wifi);
+    EXPECT_EQ(7, V_I4(Read(wifi.Get(), L"Index").Get()));
+    EXPECT_EQ("read Win32_NetworkAdapterConfiguration[1].Index", MachineJournal().back());
+
+    EXPECT_EQ(0, Call(held.Get(), L"SetDNSServerSearchOrder", {{L"DNSServerSearchOrder", Strs({L"10.0.0.3"})}})
+                     .returnValue);
+    EXPECT_EQ((std::vector<std::string>{"10.0.0.2"}), TextsOf(Read(held.Get(), L"DNSServerSearchOrder")));
+    ComPtr<ISWbemObject> fresh = Object(L"SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 0");
+    EXPECT_EQ((std::vector<std::string>{"10.0.0.3"}), TextsOf(Read(fresh.Get(), L"DNSServerSearchOrder")));
 }
 
 TEST_F(Queries, WhereComparesWithoutCase) {

@@ -42,6 +42,18 @@ TEST(WqlQuery, WhereLiteralTakesWqlEscapes) {
     EXPECT_EQ("", empty->Literal());
 }
 
+// A key is compared with a number.
+TEST(WqlQuery, WhereNumberComparesANumber) {
+    auto query = CWqlQuery::Parse("SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 12");
+    ASSERT_TRUE(query);
+    EXPECT_TRUE(query->IsNumber());
+    EXPECT_EQ("12", query->Literal());
+    auto text = CWqlQuery::Parse("SELECT * FROM Win32_Printer WHERE DeviceID = '12'");
+    ASSERT_TRUE(text);
+    EXPECT_FALSE(text->IsNumber());
+    EXPECT_FALSE(CWqlQuery::Parse("SELECT * FROM Win32_NetworkAdapterConfiguration WHERE Index = 12a"));
+}
+
 // What the printers part sends for a network printer (the identifier put in
 // verbatim) and for a name with a quote is not valid WQL.
 TEST(WqlQuery, UnescapedLiteralsAreInvalid) {
