@@ -72,7 +72,9 @@ TEST_F(JournalFormat, ValuesInFullForm) {
         CBstr added(byAdd), server(L"ProxyServer");
         ComPtr<ISWbemProperty> property;
         ASSERT_EQ(S_OK, properties->Add(added.Get(), wbemCimtypeString, VARIANT_TRUE, 0, property.GetAddressOf()));
-        if (addValue) ASSERT_EQ(S_OK, property->put_Value(addValue->Get()));
+        if (addValue) {
+            ASSERT_EQ(S_OK, property->put_Value(addValue->Get()));
+        }
         if (itemValue) {
             ASSERT_EQ(S_OK, properties->Item(server.Get(), 0, property.ReleaseAndGetAddressOf()));
             ASSERT_EQ(S_OK, property->put_Value(itemValue->Get()));
