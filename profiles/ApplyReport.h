@@ -1,4 +1,5 @@
 #pragma once
+#include <optional>
 #include <vector>
 #include "com/Bstr.h"
 #include "com/ClassInfo.h"
@@ -6,6 +7,7 @@
 #include "com/DispatchImpl.h"
 #include "profiles/ApplyChange.h"
 #include "profiles/NetProfile.h"
+#include "settings/UserProxySetting.h"
 #include "Varquel_h.h"
 
 namespace Varquel {
@@ -34,6 +36,10 @@ public:
         // position) and whether the default printer was set.
         std::vector<bool> touchedAdapters;
         bool touchedPrinter = false;
+        // The user's proxy as it was, when the switch carried one (the
+        // report has a Proxy row), and whether the switch changed it.
+        std::optional<UserProxySetting> proxyBefore;
+        bool touchedProxy = false;
         CBstr notRestorable;  // what the snapshot cannot put back, for the text
     };
 

@@ -29,9 +29,15 @@ constexpr CTextValue kTexts[] = {{"AutoConfigURL", &UserProxySetting::autoConfig
                                  {"ProxyServer", &UserProxySetting::proxyServer},
                                  {"ProxyBypass", &UserProxySetting::proxyBypass}};
 
+} // namespace
+
+bool CanHold(const wchar_t* profileName) { return StoreText::IsKeyName(StoreText::AsStoredName(profileName)); }
+
+namespace {
+
 // The profile name's key name, narrow, as the profile store writes it.
 std::string KeyName(const wchar_t* profileName) {
-    if (!StoreText::IsKeyName(StoreText::AsStoredName(profileName))) ThrowComError(E_INVALIDARG);
+    if (!CanHold(profileName)) ThrowComError(E_INVALIDARG);
     return StoreText::ToAnsi(profileName);
 }
 

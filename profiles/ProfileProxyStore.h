@@ -15,6 +15,8 @@ namespace Varquel {
 // refused with CComError(E_INVALIDARG).
 namespace ProfileProxyStore {
 
+// Whether a proxy can be stored for the profile name: it is one key name.
+bool CanHold(const wchar_t* profileName);
 // The proxy stored for the profile name; none when there is none.
 std::optional<UserProxySetting> Find(const wchar_t* profileName);
 // Stores the proxy for the profile name, replacing what was there.

@@ -188,6 +188,7 @@ std::vector<CSwitchRow> CSwitchPlan::Rows(const CMachineState& state) const {
         row.planned = SwitchText::Mode(stored.dhcp);
     }
     rows.push_back(PrinterRow());
+    if (m_proxy) rows.push_back(m_proxy->Row());
     return rows;
 }
 

@@ -4,6 +4,7 @@
 #include "adapters/WritePlan.h"
 #include "com/Bstr.h"
 #include "profiles/MachineState.h"
+#include "profiles/SwitchProxy.h"
 #include "profiles/SwitchRow.h"
 
 namespace Varquel {
@@ -62,9 +63,14 @@ public:
     const std::vector<CAdapterTarget>& Targets() const noexcept { return m_targets; }
     CPrinterTarget& Printer() noexcept { return m_printer; }
     const CPrinterTarget& Printer() const noexcept { return m_printer; }
+    // The user's proxy, when the switch carries it: written after the
+    // adapters and the printer, its row the last.
+    void CarryProxy(CProxyTarget proxy) { m_proxy = std::move(proxy); }
+    CProxyTarget* Proxy() noexcept { return m_proxy ? &*m_proxy : nullptr; }
+    const CProxyTarget* Proxy() const noexcept { return m_proxy ? &*m_proxy : nullptr; }
 
     // The report's rows: every machine adapter's in the state's order, the
-    // stored adapters that met none, then the default printer.
+    // stored adapters that met none, then the default printer and the proxy.
     std::vector<CSwitchRow> Rows(const CMachineState& state) const;
     // What a rollback puts back: the state's adapters that the switch
     // changed, or may have, and whether it changed the default printer.
@@ -79,6 +85,7 @@ private:
     std::vector<CAdapterTarget> m_targets;
     std::vector<CUnmatched> m_unmatched;
     CPrinterTarget m_printer;
+    std::optional<CProxyTarget> m_proxy;
 };
 
 } // namespace Varquel

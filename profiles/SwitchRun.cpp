@@ -39,7 +39,19 @@ void Carry(CSwitchPlan& plan, const CMachineState& state, DWORD verifyTimeout) {
             part->ApplyToMachine(&observer);
         });
     }
+    if (CProxyTarget* proxy = plan.Proxy()) KeepGoing([&] { proxy->Write(); });
     CSwitchVerification::Run(plan, state, verifyTimeout);
+}
+
+// The stored proxy, planned against the user's as it is now.
+void PlanProxy(CSwitchPlan& plan, const CSwitchRun::COptions& options) {
+    if (options.includeProxy && options.proxy)
+        plan.CarryProxy(CProxyTarget{*options.proxy, CProxyTarget::ReadCurrent()});
+}
+
+// Back to the user's proxy as `snapshot` read it, written as read: no check.
+void PlanProxyBack(CSwitchPlan& back, const UserProxySetting& snapshot, std::optional<UserProxySetting> now) {
+    back.CarryProxy(CProxyTarget{snapshot, std::move(now), false});
 }
 
 // What a snapshot of the touched adapters cannot put back.
@@ -66,6 +78,10 @@ CApplyReport::CData Outcome(const CEvaluatedRows& rows, const CSwitchPlan& plan,
     data.restartNeeded = rows.restartNeeded;
     data.touchedAdapters = plan.TouchedAdapters(before);
     data.touchedPrinter = plan.TouchedPrinter();
+    if (const CProxyTarget* proxy = plan.Proxy()) {
+        data.proxyBefore = proxy->machine;
+        data.touchedProxy = proxy->Touched();
+    }
     return data;
 }
 
@@ -73,9 +89,10 @@ std::wstring View(const CBstr& text) { return std::wstring(text.Get() ? text.Get
 
 } // namespace
 
-ComPtr<CApplyReport> CSwitchRun::Preview(const CNetProfile& profile) {
+ComPtr<CApplyReport> CSwitchRun::Preview(const CNetProfile& profile, const COptions& options) {
     const CMachineState now = CMachineState::Read();
-    const CSwitchPlan plan = CSwitchPlan::ToProfile(profile, now);
+    CSwitchPlan plan = CSwitchPlan::ToProfile(profile, now);
+    PlanProxy(plan, options);
     CEvaluatedRows rows = EvaluateAll(plan.Rows(now), true);
     CApplyReport::CData data;
     data.preview = true;
@@ -87,6 +104,7 @@ ComPtr<CApplyReport> CSwitchRun::Preview(const CNetProfile& profile) {
 ComPtr<CApplyReport> CSwitchRun::Apply(const CNetProfile& profile, const COptions& options) {
     const CMachineState before = CMachineState::Read();
     CSwitchPlan plan = CSwitchPlan::ToProfile(profile, before);
+    PlanProxy(plan, options);
     Carry(plan, before, options.verifyTimeout);
     CEvaluatedRows rows = EvaluateAll(plan.Rows(before), false);
 
@@ -97,6 +115,7 @@ ComPtr<CApplyReport> CSwitchRun::Apply(const CNetProfile& profile, const COption
         // From what the switch left back to the snapshot, the same way.
         CSwitchPlan back =
             CSwitchPlan::Back(*before.Profile().Get(), data.touchedAdapters, data.touchedPrinter, before, &plan);
+        if (data.touchedProxy && data.proxyBefore) PlanProxyBack(back, *data.proxyBefore, plan.Proxy()->Now());
         Carry(back, before, options.verifyTimeout);
         const CEvaluatedRows rollback = EvaluateAll(back.Rows(before), false);
         data.rolledBack = rollback.failed == 0;
@@ -112,6 +131,9 @@ ComPtr<CApplyReport> CSwitchRun::Rollback(const CApplyReport& report, const COpt
     const CMachineState now = CMachineState::Read();
     CSwitchPlan back =
         CSwitchPlan::Back(*previous.before.Get(), previous.touchedAdapters, previous.touchedPrinter, now, nullptr);
+    // A report with a Proxy row takes the proxy back too, whatever the switch changed.
+    if (options.includeProxy && previous.proxyBefore)
+        PlanProxyBack(back, *previous.proxyBefore, CProxyTarget::ReadCurrent());
     Carry(back, now, options.verifyTimeout);
     CEvaluatedRows rows = EvaluateAll(back.Rows(now), false);
 

@@ -1,4 +1,6 @@
 #include "profiles/SwitchText.h"
+#include <cstdio>
+#include <iterator>
 
 namespace Varquel::SwitchText {
 
@@ -31,6 +33,39 @@ std::wstring Joined(const CStringArray& entries) {
     return text;
 }
 
+std::wstring Proxy(const UserProxySetting& proxy, const UserProxySetting& other) {
+    auto orNone = [](const std::wstring& text) { return text.empty() ? std::wstring(L"(none)") : text; };
+    std::wstring text;
+    auto add = [&](const std::wstring& part) { text += (text.empty() ? L"" : L"; ") + part; };
+    if (proxy.autoDetect) add(L"automatic detection");
+    if (proxy.autoConfigEnabled) add(L"script " + orNone(proxy.autoConfigUrl));
+    if (proxy.proxyEnabled) {
+        std::wstring manual = L"proxy " + orNone(proxy.proxyServer);
+        if (!proxy.proxyBypass.empty() || proxy.proxyBypass != other.proxyBypass)
+            manual += L", bypass " + orNone(proxy.proxyBypass);
+        add(manual);
+    }
+    if (text.empty()) add(L"direct");
+    // The texts kept while their switch is off, where they differ.
+    if (!proxy.autoConfigEnabled && proxy.autoConfigUrl != other.autoConfigUrl)
+        add(L"script " + orNone(proxy.autoConfigUrl) + L" (off)");
+    if (!proxy.proxyEnabled && proxy.proxyServer != other.proxyServer)
+        add(L"proxy " + orNone(proxy.proxyServer) + L" (off)");
+    if (!proxy.proxyEnabled && proxy.proxyBypass != other.proxyBypass)
+        add(L"bypass " + orNone(proxy.proxyBypass) + L" (off)");
+    return text;
+}
+
+CWmiMeaning ProxyWritten(HRESULT hr) {
+    if (SUCCEEDED(hr)) return {WmiVerdict::Done, L"done"};
+    wchar_t number[16];
+    std::swprintf(number, std::size(number), L"0x%08lX", static_cast<unsigned long>(hr));
+    if (hr == E_INVALIDARG)
+        return {WmiVerdict::Failed, L"refused: the stored proxy is not one that UserProxy.Apply takes (" +
+                                        std::wstring(number) + L")"};
+    return {WmiVerdict::Failed, L"WinINet refused the proxy (" + std::wstring(number) + L")"};
+}
+
 std::wstring Value(AdapterSetting setting, const CAdapterSettings& settings) {
     const std::optional<AddressKind> list = ListOf(setting);
     return list ? Joined(settings.List(*list)) : Mode(settings.dhcp);
@@ -48,6 +83,7 @@ std::wstring Message(RowOutcome outcome, const CSwitchRow& row, const CRowWrite*
     case RowOutcome::NotRun:
         if (write->stoppedBy) return L"not set: " + std::wstring(write->stoppedBy) + L" failed first";
         if (IsPrinter(row)) return L"not set: no printer of this DeviceID on the machine";
+        if (!*write->method) return L"not set: the switch did not get to it";
         return L"not set: " + std::wstring(write->method) + L" did not run";
     case RowOutcome::NotReadBack: return L"the machine could not be read back";
     case RowOutcome::ShowsOther: return L"the machine shows " + (row.after.empty() ? L"nothing" : row.after);

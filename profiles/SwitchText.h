@@ -5,6 +5,7 @@
 #include "com/Bstr.h"
 #include "profiles/ApplyChange.h"
 #include "profiles/SwitchRow.h"
+#include "settings/UserProxySetting.h"
 
 // The English a switch's report speaks: each change's message and the
 // report's Text. Rows of any kind, adapters' or not, read the same way.
@@ -16,6 +17,15 @@ std::wstring Mode(bool dhcp);
 std::wstring Joined(const CStringArray& entries);
 // The planned value of a setting that DHCP decides.
 std::wstring FromDhcp();
+// The user's proxy row's setting.
+inline constexpr wchar_t kProxy[] = L"Proxy";
+// The user's proxy in a few words: "direct", "automatic detection", "script
+// <URL>", "proxy <servers>, bypass <list>", joined by "; " where several
+// apply, and every field that differs from `other` but is not in use, marked
+// "(off)".
+std::wstring Proxy(const UserProxySetting& proxy, const UserProxySetting& other);
+// How writing the user's proxy went, as a WMI answer's meaning reads.
+CWmiMeaning ProxyWritten(HRESULT hr);
 
 // A change's message; `write` is the write the change names, if any.
 std::wstring Message(RowOutcome outcome, const CSwitchRow& row, const CRowWrite* write);

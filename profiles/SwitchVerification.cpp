@@ -10,9 +10,11 @@ namespace {
 // Between two reads of the machine.
 constexpr DWORD kPollInterval = 250;
 
-// One thing to read back: an adapter the switch wrote to, or the printer.
+// One thing to read back: an adapter the switch wrote to, the printer or the
+// user's proxy.
 struct CItem {
-    CAdapterTarget* adapter = nullptr;  // null: the printer
+    CAdapterTarget* adapter = nullptr;  // null: the printer, or the proxy
+    CProxyTarget* proxy = nullptr;
     std::optional<long> index;          // the adapter's configuration, to query it afresh
     bool settled = false;
 };
@@ -20,6 +22,7 @@ struct CItem {
 // One fresh read; true once the item shows what its successful writes set
 // (or nothing more can be learnt by reading it again).
 bool ReadBack(CItem& item, CPrinterTarget& printer) {
+    if (item.proxy) return item.proxy->ReadBack();
     if (!item.adapter) {
         const ComPtr<CPrintersProperty> printers =
             CreateServerObject<CPrintersProperty, IPrintersProperty>(CLSID_CPrintersProperty);
@@ -50,6 +53,7 @@ void CSwitchVerification::Run(CSwitchPlan& plan, const CMachineState& state, DWO
         KeepGoing([&] { item.index = state.Adapters()[target.adapter].adapter->ConfigurationIndex(); });
     }
     if (plan.Printer().ran) items.emplace_back();
+    if (CProxyTarget* proxy = plan.Proxy(); proxy && proxy->ran) items.emplace_back().proxy = proxy;
     const ULONGLONG deadline = GetTickCount64() + timeout;
     while (!items.empty()) {
         bool settled = true;

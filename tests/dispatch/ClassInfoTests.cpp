@@ -26,7 +26,7 @@ const ClassCase kClasses[] = {
     {"CNetShareList", &CLSID_CNetShareList, &IID_INetShareList, nullptr},
     {"CNetProfile", &CLSID_CNetProfile, &IID_INetProfile, &DIID__INetProfileEvents},
     {"CNetProfilesList", &CLSID_CNetProfilesList, &IID_INetProfilesList, &DIID__INetProfilesListEvents},
-    {"CProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch, nullptr},
+    {"CProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch2, nullptr},
     {"CUserProxy", &CLSID_CUserProxy, &IID_IUserProxy, nullptr},
 };
 

@@ -137,7 +137,7 @@ const InterfaceCase kInterfaces[] = {
     {"INetShareList", &CLSID_CNetShareList, &IID_INetShareList, &TableOf<INetShareList>},
     {"INetProfile", &CLSID_CNetProfile, &IID_INetProfile, &TableOf<INetProfile>},
     {"INetProfilesList", &CLSID_CNetProfilesList, &IID_INetProfilesList, &TableOf<INetProfilesList>},
-    {"IProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch, &TableOf<IProfileSwitch>},
+    {"IProfileSwitch2", &CLSID_CProfileSwitch, &IID_IProfileSwitch2, &TableOf<IProfileSwitch2>},
     {"IUserProxy", &CLSID_CUserProxy, &IID_IUserProxy, &TableOf<IUserProxy>},
 };
 // The interfaces of objects that only a switch makes.
@@ -148,11 +148,17 @@ const InterfaceCase kReportInterfaces[] = {
 };
 } // namespace
 
+const InterfaceCase kBaseInterfaces[] = {
+    {"IProfileSwitch", &CLSID_CProfileSwitch, &IID_IProfileSwitch, &TableOf<IProfileSwitch>},
+};
+
 std::span<const InterfaceCase> AllInterfaces() { return kInterfaces; }
 std::span<const InterfaceCase> ReportInterfaces() { return kReportInterfaces; }
+std::span<const InterfaceCase> BaseInterfaces() { return kBaseInterfaces; }
 
 const InterfaceCase& InterfaceNamed(const char* name) {
-    for (std::span<const InterfaceCase> cases : {std::span<const InterfaceCase>(kInterfaces), ReportInterfaces()})
+    for (std::span<const InterfaceCase> cases :
+         {std::span<const InterfaceCase>(kInterfaces), ReportInterfaces(), BaseInterfaces()})
         for (const InterfaceCase& c : cases)
             if (std::strcmp(c.name, name) == 0) return c;
     throw std::invalid_argument(name);

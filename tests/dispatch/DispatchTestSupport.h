@@ -89,6 +89,9 @@ struct InterfaceCase {
 std::span<const InterfaceCase> AllInterfaces();
 // The interfaces of a switch's report and its changes, which clients cannot create.
 std::span<const InterfaceCase> ReportInterfaces();
+// Published interfaces that a class's default interface derives from, which
+// the class still answers.
+std::span<const InterfaceCase> BaseInterfaces();
 const InterfaceCase& InterfaceNamed(const char* name);
 
 // A new object of the case's class, as its IDispatch (null if creation fails).

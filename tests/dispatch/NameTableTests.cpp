@@ -128,6 +128,7 @@ bool ListsMemberNamesOnly(const std::string& name) { return name == "INetShareLi
 TEST(NameTables, FollowTheMemberListsOfTheTypeLibrary) {
     std::vector<InterfaceCase> all(AllInterfaces().begin(), AllInterfaces().end());
     all.insert(all.end(), ReportInterfaces().begin(), ReportInterfaces().end());
+    all.insert(all.end(), BaseInterfaces().begin(), BaseInterfaces().end());
     for (const InterfaceCase& c : all) {
         Names expected = TableFromTypeLibrary(*c.iid, !ListsMemberNamesOnly(c.name));
         Names actual = TableNames(c);
@@ -163,6 +164,11 @@ TEST(NameTables, HaveTheirDocumentedContents) {
                      {L"Rollback", 3}, {L"RollbackOnFailure", 4}, {L"pVal", 0}, {L"get_RollbackOnFailure", 4},
                      {L"put_RollbackOnFailure", 4}, {L"VerifyTimeout", 5}, {L"get_VerifyTimeout", 5},
                      {L"put_VerifyTimeout", 5}}));
+    Names switch2 = TableNames(InterfaceNamed("IProfileSwitch"));
+    switch2.insert(switch2.end(), {{L"IncludeProxy", 6}, {L"get_IncludeProxy", 6}, {L"put_IncludeProxy", 6},
+                                   {L"Proxy", 1}, {L"SetProxy", 7}, {L"ForgetProxy", 8}, {L"ppProxy", 1},
+                                   {L"GetProxy", 9}});
+    EXPECT_EQ(TableNames(InterfaceNamed("IProfileSwitch2")), switch2);
     EXPECT_EQ(TableNames(InterfaceNamed("IApplyChange")).size(), 21u);
 
     EXPECT_EQ(TableNames(InterfaceNamed("IProxyProperty")).size(), 36u);

@@ -105,6 +105,10 @@ const std::map<std::string, std::vector<std::string>> kInterfaces = {
      {"method Preview(1) [Profile, ppReport]", "method Apply(2) [Profile, ppReport]",
       "method Rollback(3) [Report, ppReport]", "get RollbackOnFailure(4) [pVal]", "put RollbackOnFailure(4) []",
       "get VerifyTimeout(5) [pVal]", "put VerifyTimeout(5) []"}},
+    // Its own members only: the rest it inherits from IProfileSwitch.
+    {"IProfileSwitch2",
+     {"get IncludeProxy(6) [pVal]", "put IncludeProxy(6) []", "method SetProxy(7) [Profile, Proxy]",
+      "method ForgetProxy(8) [Profile]", "method GetProxy(9) [Profile, ppProxy]"}},
     {"IUserProxy",
      {"get AutoDetect(1) [pVal]", "put AutoDetect(1) []", "get AutoConfigEnabled(2) [pVal]",
       "put AutoConfigEnabled(2) []", "get AutoConfigURL(3) [pVal]", "put AutoConfigURL(3) []",
@@ -136,7 +140,7 @@ TEST(TypeLibrary, EveryInterfaceIsDualWithItsMembersInOrder) {
                          &IID_IPrintersProperty, &IID_IProxyProperty,      &IID_INetShareList,
                          &IID_INetProfile,       &IID_INetProfilesList,    &IID_IUserProxy,
                          &IID_IApplyChange,      &IID_IApplyReport,        &IID_IApplyReport2,
-                         &IID_IProfileSwitch};
+                         &IID_IProfileSwitch,    &IID_IProfileSwitch2};
     for (const IID* iid : iids) {
         ComPtr<ITypeInfo> info;
         ASSERT_EQ(library->GetTypeInfoOfGuid(*iid, &info), S_OK);
@@ -245,47 +249,64 @@ TEST(TypeLibrary, EveryInterfaceDispatchViewAndEventInterfaceDerivesFromIDispatc
     EXPECT_EQ(walked, 20);
 }
 
-// A switch's report adds its members in IApplyReport2, derived from the
-// published IApplyReport, and its coclass names the derived interface as its
-// default, so that a script sees every member.
-TEST(TypeLibrary, TheReportsSecondInterfaceDerivesFromTheFirstAndIsItsClassDefault) {
+// A second interface adds its members to the published first one it derives
+// from, and its coclass names it as the default, so that a script sees every
+// member: the switch's report, and the switch itself.
+TEST(TypeLibrary, SecondInterfacesDeriveFromTheFirstAndAreTheirClassesDefault) {
     ComPtr<ITypeLib> library = LoadServerTypeLib();
     ASSERT_TRUE(library);
-    ComPtr<ITypeInfo> dispatchView, interfaceView;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(IID_IApplyReport2, &dispatchView), S_OK);
-    HREFTYPE ref = 0;
-    ASSERT_EQ(dispatchView->GetRefTypeOfImplType(-1, &ref), S_OK);
-    ASSERT_EQ(dispatchView->GetRefTypeInfo(ref, &interfaceView), S_OK);
-    Base base = BaseOf(interfaceView.Get());
-    EXPECT_EQ(base.name, "IApplyReport");
-    EXPECT_TRUE(IsEqualGUID(base.guid, IID_IApplyReport));
-    EXPECT_EQ(BaseOf(dispatchView.Get()).name, "IDispatch");
-    // Late binding through the type information knows the inherited members too.
-    for (const wchar_t* name : {L"Count", L"Text", L"AccessDenied", L"RestartNeeded"}) {
-        MEMBERID id = MEMBERID_NIL;
-        LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-        EXPECT_EQ(dispatchView->GetIDsOfNames(names, 1, &id), S_OK) << Narrow(name);
-    }
+    struct Second {
+        const IID* iid;
+        const char* name;
+        const IID* base;
+        const char* baseName;
+        const CLSID* clsid;
+        bool creatable;
+        std::vector<const wchar_t*> members;  // inherited and own
+    };
+    const Second seconds[] = {
+        {&IID_IApplyReport2, "IApplyReport2", &IID_IApplyReport, "IApplyReport", &CLSID_CApplyReport, false,
+         {L"Count", L"Text", L"AccessDenied", L"RestartNeeded"}},
+        {&IID_IProfileSwitch2, "IProfileSwitch2", &IID_IProfileSwitch, "IProfileSwitch", &CLSID_CProfileSwitch, true,
+         {L"Apply", L"VerifyTimeout", L"IncludeProxy", L"GetProxy"}},
+    };
+    for (const Second& second : seconds) {
+        SCOPED_TRACE(second.name);
+        ComPtr<ITypeInfo> dispatchView, interfaceView;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*second.iid, &dispatchView), S_OK);
+        HREFTYPE ref = 0;
+        ASSERT_EQ(dispatchView->GetRefTypeOfImplType(-1, &ref), S_OK);
+        ASSERT_EQ(dispatchView->GetRefTypeInfo(ref, &interfaceView), S_OK);
+        Base base = BaseOf(interfaceView.Get());
+        EXPECT_EQ(base.name, second.baseName);
+        EXPECT_TRUE(IsEqualGUID(base.guid, *second.base));
+        EXPECT_EQ(BaseOf(dispatchView.Get()).name, "IDispatch");
+        // Late binding through the type information knows the inherited members too.
+        for (const wchar_t* name : second.members) {
+            MEMBERID id = MEMBERID_NIL;
+            LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+            EXPECT_EQ(dispatchView->GetIDsOfNames(names, 1, &id), S_OK) << Narrow(name);
+        }
 
-    ComPtr<ITypeInfo> coclass;
-    ASSERT_EQ(library->GetTypeInfoOfGuid(CLSID_CApplyReport, &coclass), S_OK);
-    TYPEATTR* attr = nullptr;
-    ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
-    const UINT implemented = attr->cImplTypes;
-    EXPECT_FALSE(attr->wTypeFlags & TYPEFLAG_FCANCREATE);
-    coclass->ReleaseTypeAttr(attr);
-    bool sawDefault = false;
-    for (UINT i = 0; i < implemented; ++i) {
-        INT flags = 0;
-        coclass->GetImplTypeFlags(i, &flags);
-        if (!(flags & IMPLTYPEFLAG_FDEFAULT)) continue;
-        ComPtr<ITypeInfo> itf;
-        ASSERT_EQ(coclass->GetRefTypeOfImplType(i, &ref), S_OK);
-        ASSERT_EQ(coclass->GetRefTypeInfo(ref, &itf), S_OK);
-        EXPECT_EQ(Doc(itf.Get(), MEMBERID_NIL, false), "IApplyReport2");
-        sawDefault = true;
+        ComPtr<ITypeInfo> coclass;
+        ASSERT_EQ(library->GetTypeInfoOfGuid(*second.clsid, &coclass), S_OK);
+        TYPEATTR* attr = nullptr;
+        ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+        const UINT implemented = attr->cImplTypes;
+        EXPECT_EQ((attr->wTypeFlags & TYPEFLAG_FCANCREATE) != 0, second.creatable);
+        coclass->ReleaseTypeAttr(attr);
+        std::vector<std::string> defaults, others;
+        for (UINT i = 0; i < implemented; ++i) {
+            INT flags = 0;
+            coclass->GetImplTypeFlags(i, &flags);
+            ComPtr<ITypeInfo> itf;
+            ASSERT_EQ(coclass->GetRefTypeOfImplType(i, &ref), S_OK);
+            ASSERT_EQ(coclass->GetRefTypeInfo(ref, &itf), S_OK);
+            ((flags & IMPLTYPEFLAG_FDEFAULT) ? defaults : others).push_back(Doc(itf.Get(), MEMBERID_NIL, false));
+        }
+        EXPECT_EQ(defaults, std::vector<std::string>{second.name});
+        EXPECT_EQ(others, std::vector<std::string>{second.baseName});
     }
-    EXPECT_TRUE(sawDefault);
 }
 
 // The values of a change's Status (a long) have names in the library.

@@ -72,6 +72,10 @@ const MemberRules kRules[] = {
     {L"IProfileSwitch",
      {{L"Preview", R::SwitchProfile}, {L"Apply", R::SwitchProfile}, {L"Rollback", R::SwitchRollback},
       {L"RollbackOnFailure", R::Ok}, {L"VerifyTimeout", R::NonNegative}}},
+    {L"IProfileSwitch2",
+     {{L"Preview", R::SwitchProfile}, {L"Apply", R::SwitchProfile}, {L"Rollback", R::SwitchRollback},
+      {L"RollbackOnFailure", R::Ok}, {L"VerifyTimeout", R::NonNegative}, {L"IncludeProxy", R::Ok},
+      {L"SetProxy", R::StoredProxy}, {L"ForgetProxy", R::StoredProxy}, {L"GetProxy", R::StoredProxy}}},
     {L"IUserProxy",
      {{L"AutoDetect", R::Ok}, {L"AutoConfigEnabled", R::Ok}, {L"AutoConfigURL", R::Ok}, {L"ProxyEnabled", R::Ok},
       {L"ProxyServer", R::Ok}, {L"ProxyBypass", R::Ok}, {L"GetCurrent", R::Ok}, {L"Apply", R::CheckedWrite}}},
@@ -189,6 +193,12 @@ void ApplyRule(const CDispatchOracle::Member& member, const std::vector<CVariant
         e.allowed = {member.kind == K::Put && index(0) < 0 ? E_INVALIDARG : S_OK};
         break;
     case R::CheckedWrite: e.allowed = {S_OK, E_INVALIDARG}; break;
+    case R::StoredProxy:
+        if (foreign(0) || (values.size() > 1 && member.inputs[1] == VT_DISPATCH && foreign(1)))
+            e.allowed = {E_INVALIDARG};
+        else
+            e.allowed = {S_OK, E_INVALIDARG};
+        break;
     }
 }
 

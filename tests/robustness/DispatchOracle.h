@@ -34,6 +34,8 @@ public:
         SwitchRollback,    // S_OK for a report of an Apply, E_INVALIDARG for a preview's or another one
         NonNegative,       // S_OK; a setter refuses a negative number with E_INVALIDARG
         CheckedWrite,      // S_OK, or E_INVALIDARG for what the member will not write
+        StoredProxy,       // E_INVALIDARG for another server's profile or proxy; else S_OK, or E_INVALIDARG
+                           // for a profile name that cannot be a key name
     };
 
     struct Member {
