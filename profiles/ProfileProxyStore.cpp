@@ -56,9 +56,20 @@ std::optional<CRegistryKey> Open(const std::string& name, REGSAM access) {
     }
 }
 
+// A value's data; false when the value is missing or of another type.
+template <class Value>
+bool Query(const CRegistryKey& key, const char* name, Value& value) {
+    try {
+        return key.QueryValue(name, value);
+    } catch (const CRegistryKey::Exception& e) {
+        if (e.GetError() == ERROR_FILE_NOT_FOUND) return false;
+        throw;
+    }
+}
+
 std::wstring Text(const CRegistryKey& key, const char* name) {
     char* value = nullptr;
-    if (!key.QueryValue(name, value)) return {};
+    if (!Query(key, name, value)) return {};
     const std::unique_ptr<char, decltype(&std::free)> owned(value, &std::free);
     const CBstr wide = StoreText::FromAnsi(owned.get());
     return std::wstring(wide.Get() ? wide.Get() : L"", wide.Length());
@@ -75,7 +86,7 @@ std::optional<UserProxySetting> Find(const wchar_t* profileName) {
         // A value that is missing or of another type reads as off, or empty.
         for (const CFlagValue& flag : kFlags) {
             DWORD value = 0;
-            proxy.*flag.field = key.QueryValue(flag.name, value) && value != 0;
+            proxy.*flag.field = Query(key, flag.name, value) && value != 0;
         }
         for (const CTextValue& text : kTexts) proxy.*text.field = Text(key, text.name);
         return proxy;
