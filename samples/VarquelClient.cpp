@@ -3,12 +3,14 @@
 //
 //   VarquelClient list                  stored profiles
 //   VarquelClient current               the machine's configuration now
-//   VarquelClient capture NAME          capture the machine as profile NAME and store it
-//   VarquelClient show NAME             what profile NAME holds
+//   VarquelClient capture NAME          capture the machine as profile NAME and store it,
+//                                       and remember the user's proxy with it
+//   VarquelClient show NAME             what profile NAME holds, and its proxy
 //   VarquelClient apply NAME            write profile NAME to the machine
 //   VarquelClient preview NAME          what switching to profile NAME would change
-//   VarquelClient switch NAME           switch to NAME, verified, rolled back on failure
-//   VarquelClient delete NAME           remove profile NAME from the store
+//   VarquelClient switch NAME           switch to NAME and its proxy, verified, rolled
+//                                       back on failure
+//   VarquelClient delete NAME           remove profile NAME and its proxy
 //   VarquelClient proxy                 the machine's proxy server and port, and the
 //                                       user's whole proxy setting
 //   VarquelClient proxy SERVER PORT     set the server and port
@@ -204,6 +206,30 @@ int Current() {
     return kDone;
 }
 
+// A UserProxy's six fields on one line.
+std::string UserProxyText(IUserProxy* user) {
+    VARIANT_BOOL detect = VARIANT_FALSE, script = VARIANT_FALSE, manual = VARIANT_FALSE;
+    CBstr url, servers, bypass;
+    Check(user->get_AutoDetect(&detect), "IUserProxy::AutoDetect");
+    Check(user->get_AutoConfigEnabled(&script), "IUserProxy::AutoConfigEnabled");
+    Check(user->get_AutoConfigURL(url.ReleaseAndGetAddressOf()), "IUserProxy::AutoConfigURL");
+    Check(user->get_ProxyEnabled(&manual), "IUserProxy::ProxyEnabled");
+    Check(user->get_ProxyServer(servers.ReleaseAndGetAddressOf()), "IUserProxy::ProxyServer");
+    Check(user->get_ProxyBypass(bypass.ReleaseAndGetAddressOf()), "IUserProxy::ProxyBypass");
+    auto onOff = [](VARIANT_BOOL flag) { return std::string(flag ? "on" : "off"); };
+    return "detect " + onOff(detect) + ", script " + onOff(script) + " " + OrNone(url) + ", server " + onOff(manual) +
+           " " + OrNone(servers) + ", bypass " + OrNone(bypass);
+}
+
+// The proxy remembered with a profile lives beside the store, under the
+// profile's name; GetProxy gives null when there is none.
+void PrintRememberedProxy(INetProfile* profile) {
+    auto profileSwitch = Create<IProfileSwitch2>(CLSID_CProfileSwitch);
+    ComPtr<IUserProxy> remembered;
+    Check(profileSwitch->GetProxy(profile, &remembered), "IProfileSwitch2::GetProxy");
+    std::printf("  proxy %s\n", remembered ? UserProxyText(remembered.Get()).c_str() : "(none remembered)");
+}
+
 int Capture(const CBstr& name) {
     auto profiles = LoadProfiles();
     auto profile = Create<INetProfile>(CLSID_CNetProfile);
@@ -213,8 +239,13 @@ int Capture(const CBstr& name) {
     if (index >= 0) Check(profiles->NetProfileSetAt(index, profile.Get()), "INetProfilesList::NetProfileSetAt");
     else Check(profiles->Add(profile.Get()), "INetProfilesList::Add");
     Check(profiles->Save(), "INetProfilesList::Save");  // rewrites the whole store from the list
+    // The user's whole proxy setting, remembered with the profile.
+    auto user = Create<IUserProxy>(CLSID_CUserProxy);
+    Check(user->GetCurrent(), "IUserProxy::GetCurrent");
+    Check(Create<IProfileSwitch2>(CLSID_CProfileSwitch)->SetProxy(profile.Get(), user.Get()), "IProfileSwitch2::SetProxy");
     std::printf("Captured and stored:\n");
     PrintProfile(profile.Get());
+    PrintRememberedProxy(profile.Get());
     return kDone;
 }
 
@@ -224,6 +255,7 @@ int Show(const CBstr& name) {
     auto profile = FindStored(profiles.Get(), name, index);
     if (!profile) return kNoProfile;
     PrintProfile(profile.Get());
+    PrintRememberedProxy(profile.Get());
     return kDone;
 }
 
@@ -264,7 +296,8 @@ int Preview(const CBstr& name) {
     long index = -1;
     auto profile = FindStored(profiles.Get(), name, index);
     if (!profile) return kNoProfile;
-    auto profileSwitch = Create<IProfileSwitch>(CLSID_CProfileSwitch);
+    auto profileSwitch = Create<IProfileSwitch2>(CLSID_CProfileSwitch);
+    Check(profileSwitch->put_IncludeProxy(VARIANT_TRUE), "IProfileSwitch2::IncludeProxy");  // the remembered proxy too
     ComPtr<IApplyReport> report;
     Check(profileSwitch->Preview(profile.Get(), &report), "IProfileSwitch::Preview");  // changes nothing
     std::printf("Switching to \"%s\" would do this:\n", Narrow(name).c_str());
@@ -277,8 +310,10 @@ int Switch(const CBstr& name) {
     long index = -1;
     auto profile = FindStored(profiles.Get(), name, index);
     if (!profile) return kNoProfile;
-    // Unlike Apply, the switch reads the machine back and rolls back a failed switch.
-    auto profileSwitch = Create<IProfileSwitch>(CLSID_CProfileSwitch);
+    // Unlike Apply, the switch reads the machine back and rolls back a failed
+    // switch, and it moves the profile's remembered proxy too.
+    auto profileSwitch = Create<IProfileSwitch2>(CLSID_CProfileSwitch);
+    Check(profileSwitch->put_IncludeProxy(VARIANT_TRUE), "IProfileSwitch2::IncludeProxy");
     ComPtr<IApplyReport> report;
     Check(profileSwitch->Apply(profile.Get(), &report), "IProfileSwitch::Apply");
     CBstr text;
@@ -292,9 +327,12 @@ int Switch(const CBstr& name) {
 int Delete(const CBstr& name) {
     auto profiles = LoadProfiles();
     long index = -1;
-    if (!FindStored(profiles.Get(), name, index)) return kNoProfile;
+    auto profile = FindStored(profiles.Get(), name, index);
+    if (!profile) return kNoProfile;
     Check(profiles->NetProfileRemoveAt(index), "INetProfilesList::NetProfileRemoveAt");
     Check(profiles->Save(), "INetProfilesList::Save");
+    // The store of profiles knows nothing of the proxy remembered with one.
+    Check(Create<IProfileSwitch2>(CLSID_CProfileSwitch)->ForgetProxy(profile.Get()), "IProfileSwitch2::ForgetProxy");
     std::printf("Deleted \"%s\".\n", Narrow(name).c_str());
     return kDone;
 }
@@ -317,17 +355,7 @@ int Proxy(const CBstr* server, const CBstr* port) {
     // The current user's whole setting, as the proxy settings screen shows it.
     auto user = Create<IUserProxy>(CLSID_CUserProxy);
     Check(user->GetCurrent(), "IUserProxy::GetCurrent");
-    VARIANT_BOOL detect = VARIANT_FALSE, script = VARIANT_FALSE, manual = VARIANT_FALSE;
-    CBstr url, servers, bypass;
-    Check(user->get_AutoDetect(&detect), "IUserProxy::AutoDetect");
-    Check(user->get_AutoConfigEnabled(&script), "IUserProxy::AutoConfigEnabled");
-    Check(user->get_AutoConfigURL(url.ReleaseAndGetAddressOf()), "IUserProxy::AutoConfigURL");
-    Check(user->get_ProxyEnabled(&manual), "IUserProxy::ProxyEnabled");
-    Check(user->get_ProxyServer(servers.ReleaseAndGetAddressOf()), "IUserProxy::ProxyServer");
-    Check(user->get_ProxyBypass(bypass.ReleaseAndGetAddressOf()), "IUserProxy::ProxyBypass");
-    auto onOff = [](VARIANT_BOOL flag) { return flag ? "on" : "off"; };
-    std::printf("user's proxy: detect %s, script %s %s, server %s %s, bypass %s\n", onOff(detect), onOff(script),
-                OrNone(url).c_str(), onOff(manual), OrNone(servers).c_str(), OrNone(bypass).c_str());
+    std::printf("user's proxy: %s\n", UserProxyText(user.Get()).c_str());
     return kDone;
 }
 

@@ -2,12 +2,14 @@
 //
 //   cscript //nologo varquel.js list                  stored profiles
 //   cscript //nologo varquel.js current               the machine's configuration now
-//   cscript //nologo varquel.js capture NAME          capture the machine as profile NAME and store it
-//   cscript //nologo varquel.js show NAME             what profile NAME holds
+//   cscript //nologo varquel.js capture NAME          capture the machine as profile NAME and store it,
+//                                                     and remember the user's proxy with it
+//   cscript //nologo varquel.js show NAME             what profile NAME holds, and its proxy
 //   cscript //nologo varquel.js apply NAME            write profile NAME to the machine
 //   cscript //nologo varquel.js preview NAME          what switching to profile NAME would change
-//   cscript //nologo varquel.js switch NAME           switch to NAME, verified, rolled back on failure
-//   cscript //nologo varquel.js delete NAME           remove profile NAME from the store
+//   cscript //nologo varquel.js switch NAME           switch to NAME and its proxy, verified, rolled
+//                                                     back on failure
+//   cscript //nologo varquel.js delete NAME           remove profile NAME and its proxy
 //   cscript //nologo varquel.js proxy                 the machine's proxy server and port, and the
 //                                                     user's whole proxy setting
 //   cscript //nologo varquel.js proxy SERVER PORT     set the server and port
@@ -51,6 +53,21 @@ function printProfile(profile) {
     // GetDefault is the printer's DeviceID; empty or null when there is none.
     var printer = profile.PrintersProperty.GetDefault();
     WScript.Echo("  default printer " + (printer ? printer : "(none)"));
+}
+
+// A UserProxy's six fields on one line.
+function userProxyText(u) {
+    var onOff = function (flag) { return flag ? "on" : "off"; };
+    var orNone = function (text) { return text ? text : "(none)"; };
+    return "detect " + onOff(u.AutoDetect) + ", script " + onOff(u.AutoConfigEnabled) + " " + orNone(u.AutoConfigURL) +
+           ", server " + onOff(u.ProxyEnabled) + " " + orNone(u.ProxyServer) + ", bypass " + orNone(u.ProxyBypass);
+}
+
+// The proxy remembered with a profile lives beside the store, under the
+// profile's name; GetProxy answers null when there is none.
+function printRememberedProxy(profile) {
+    var remembered = new ActiveXObject("Varquel.ProfileSwitch").GetProxy(profile);
+    WScript.Echo("  proxy " + (remembered ? userProxyText(remembered) : "(none remembered)"));
 }
 
 // ---- The store ----
@@ -105,13 +122,20 @@ function capture(name) {
     if (i >= 0) profiles.NetProfileSetAt(i, profile);   // replaces the old one
     else profiles.Add(profile);
     profiles.Save();               // rewrites the whole store from the list
+    // The user's whole proxy setting, remembered with the profile.
+    var userProxy = new ActiveXObject("Varquel.UserProxy");
+    userProxy.GetCurrent();
+    new ActiveXObject("Varquel.ProfileSwitch").SetProxy(profile, userProxy);
     WScript.Echo("Captured and stored:");
     printProfile(profile);
+    printRememberedProxy(profile);
 }
 
 function show(name) {
     var profiles = loadProfiles();
-    printProfile(profiles.NetProfileGetAt(requireProfile(profiles, name)));
+    var profile = profiles.NetProfileGetAt(requireProfile(profiles, name));
+    printProfile(profile);
+    printRememberedProxy(profile);
 }
 
 function apply(name) {
@@ -137,7 +161,9 @@ function printChanges(report) {
 function preview(name) {
     var profiles = loadProfiles();
     var profile = profiles.NetProfileGetAt(requireProfile(profiles, name));
-    var report = new ActiveXObject("Varquel.ProfileSwitch").Preview(profile);   // changes nothing
+    var profileSwitch = new ActiveXObject("Varquel.ProfileSwitch");
+    profileSwitch.IncludeProxy = true;   // the profile's remembered proxy too
+    var report = profileSwitch.Preview(profile);   // changes nothing
     WScript.Echo("Switching to \"" + profile.Name + "\" would do this:");
     printChanges(report);
 }
@@ -145,16 +171,23 @@ function preview(name) {
 function switchTo(name) {
     var profiles = loadProfiles();
     var profile = profiles.NetProfileGetAt(requireProfile(profiles, name));
-    // Unlike Apply, the switch reads the machine back and rolls back a failed switch.
-    var report = new ActiveXObject("Varquel.ProfileSwitch").Apply(profile);
+    // Unlike Apply, the switch reads the machine back and rolls back a failed
+    // switch, and it moves the profile's remembered proxy too.
+    var profileSwitch = new ActiveXObject("Varquel.ProfileSwitch");
+    profileSwitch.IncludeProxy = true;
+    var report = profileSwitch.Apply(profile);
     WScript.Echo(report.Text);
     if (!report.Succeeded) WScript.Quit(EXIT_SWITCH_FAILED);
 }
 
 function remove(name) {
     var profiles = loadProfiles();
-    profiles.NetProfileRemoveAt(requireProfile(profiles, name));
+    var i = requireProfile(profiles, name);
+    var profile = profiles.NetProfileGetAt(i);
+    profiles.NetProfileRemoveAt(i);
     profiles.Save();
+    // The store of profiles knows nothing of the proxy remembered with one.
+    new ActiveXObject("Varquel.ProfileSwitch").ForgetProxy(profile);
     WScript.Echo("Deleted \"" + name + "\".");
 }
 
@@ -173,11 +206,7 @@ function proxy(server, port) {
     // The current user's whole setting, as the proxy settings screen shows it.
     var u = new ActiveXObject("Varquel.UserProxy");
     u.GetCurrent();
-    var onOff = function (flag) { return flag ? "on" : "off"; };
-    var orNone = function (text) { return text ? text : "(none)"; };
-    WScript.Echo("user's proxy: detect " + onOff(u.AutoDetect) + ", script " + onOff(u.AutoConfigEnabled) + " " +
-                 orNone(u.AutoConfigURL) + ", server " + onOff(u.ProxyEnabled) + " " + orNone(u.ProxyServer) +
-                 ", bypass " + orNone(u.ProxyBypass));
+    WScript.Echo("user's proxy: " + userProxyText(u));
 }
 
 function shares() {

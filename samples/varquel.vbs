@@ -2,12 +2,14 @@
 '
 '   cscript //nologo varquel.vbs list                  stored profiles
 '   cscript //nologo varquel.vbs current               the machine's configuration now
-'   cscript //nologo varquel.vbs capture NAME          capture the machine as profile NAME and store it
-'   cscript //nologo varquel.vbs show NAME             what profile NAME holds
+'   cscript //nologo varquel.vbs capture NAME          capture the machine as profile NAME and store it,
+'                                                      and remember the user's proxy with it
+'   cscript //nologo varquel.vbs show NAME             what profile NAME holds, and its proxy
 '   cscript //nologo varquel.vbs apply NAME            write profile NAME to the machine
 '   cscript //nologo varquel.vbs preview NAME          what switching to profile NAME would change
-'   cscript //nologo varquel.vbs switch NAME           switch to NAME, verified, rolled back on failure
-'   cscript //nologo varquel.vbs delete NAME           remove profile NAME from the store
+'   cscript //nologo varquel.vbs switch NAME           switch to NAME and its proxy, verified, rolled
+'                                                      back on failure
+'   cscript //nologo varquel.vbs delete NAME           remove profile NAME and its proxy
 '   cscript //nologo varquel.vbs proxy                 the machine's proxy server and port, and the
 '                                                      user's whole proxy setting
 '   cscript //nologo varquel.vbs proxy SERVER PORT     set the server and port
@@ -65,6 +67,25 @@ Sub PrintProfile(profile)
     Next
     ' GetDefault is the printer's DeviceID; empty when there is none.
     WScript.Echo "  default printer " & OrNone(profile.PrintersProperty.GetDefault())
+End Sub
+
+' A UserProxy's six fields on one line.
+Function UserProxyText(u)
+    UserProxyText = "detect " & OnOff(u.AutoDetect) & ", script " & OnOff(u.AutoConfigEnabled) & " " & _
+                    OrNone(u.AutoConfigURL) & ", server " & OnOff(u.ProxyEnabled) & " " & OrNone(u.ProxyServer) & _
+                    ", bypass " & OrNone(u.ProxyBypass)
+End Function
+
+' The proxy remembered with a profile lives beside the store, under the
+' profile's name; GetProxy answers Nothing when there is none.
+Sub PrintRememberedProxy(profile)
+    Dim remembered
+    Set remembered = CreateObject("Varquel.ProfileSwitch").GetProxy(profile)
+    If remembered Is Nothing Then
+        WScript.Echo "  proxy (none remembered)"
+    Else
+        WScript.Echo "  proxy " & UserProxyText(remembered)
+    End If
 End Sub
 
 ' ---- The store ----
@@ -132,14 +153,22 @@ Sub Capture(name)
         profiles.Add profile
     End If
     profiles.Save                       ' rewrites the whole store from the list
+    ' The user's whole proxy setting, remembered with the profile.
+    Dim userProxy
+    Set userProxy = CreateObject("Varquel.UserProxy")
+    userProxy.GetCurrent
+    CreateObject("Varquel.ProfileSwitch").SetProxy profile, userProxy
     WScript.Echo "Captured and stored:"
     PrintProfile profile
+    PrintRememberedProxy profile
 End Sub
 
 Sub Show(name)
-    Dim profiles
+    Dim profiles, profile
     Set profiles = LoadProfiles()
-    PrintProfile profiles.NetProfileGetAt(RequireProfile(profiles, name))
+    Set profile = profiles.NetProfileGetAt(RequireProfile(profiles, name))
+    PrintProfile profile
+    PrintRememberedProxy profile
 End Sub
 
 Sub ApplyProfile(name)
@@ -167,28 +196,37 @@ Sub PrintChanges(report)
 End Sub
 
 Sub Preview(name)
-    Dim profiles, profile
+    Dim profiles, profile, profileSwitch
     Set profiles = LoadProfiles()
     Set profile = profiles.NetProfileGetAt(RequireProfile(profiles, name))
+    Set profileSwitch = CreateObject("Varquel.ProfileSwitch")
+    profileSwitch.IncludeProxy = True   ' the profile's remembered proxy too
     WScript.Echo "Switching to """ & profile.Name & """ would do this:"
-    PrintChanges CreateObject("Varquel.ProfileSwitch").Preview(profile)   ' changes nothing
+    PrintChanges profileSwitch.Preview(profile)   ' changes nothing
 End Sub
 
 Sub SwitchTo(name)
-    Dim profiles, profile, report
+    Dim profiles, profile, profileSwitch, report
     Set profiles = LoadProfiles()
     Set profile = profiles.NetProfileGetAt(RequireProfile(profiles, name))
-    ' Unlike Apply, the switch reads the machine back and rolls back a failed switch.
-    Set report = CreateObject("Varquel.ProfileSwitch").Apply(profile)
+    ' Unlike Apply, the switch reads the machine back and rolls back a failed
+    ' switch, and it moves the profile's remembered proxy too.
+    Set profileSwitch = CreateObject("Varquel.ProfileSwitch")
+    profileSwitch.IncludeProxy = True
+    Set report = profileSwitch.Apply(profile)
     WScript.Echo report.Text
     If Not report.Succeeded Then WScript.Quit EXIT_SWITCH_FAILED
 End Sub
 
 Sub DeleteProfile(name)
-    Dim profiles
+    Dim profiles, profile, i
     Set profiles = LoadProfiles()
-    profiles.NetProfileRemoveAt RequireProfile(profiles, name)
+    i = RequireProfile(profiles, name)
+    Set profile = profiles.NetProfileGetAt(i)
+    profiles.NetProfileRemoveAt i
     profiles.Save
+    ' The store of profiles knows nothing of the proxy remembered with one.
+    CreateObject("Varquel.ProfileSwitch").ForgetProxy profile
     WScript.Echo "Deleted """ & name & """."
 End Sub
 
@@ -208,9 +246,7 @@ Sub Proxy(server, port, setIt)
     ' The current user's whole setting, as the proxy settings screen shows it.
     Set u = CreateObject("Varquel.UserProxy")
     u.GetCurrent
-    WScript.Echo "user's proxy: detect " & OnOff(u.AutoDetect) & ", script " & OnOff(u.AutoConfigEnabled) & " " & _
-                 OrNone(u.AutoConfigURL) & ", server " & OnOff(u.ProxyEnabled) & " " & OrNone(u.ProxyServer) & _
-                 ", bypass " & OrNone(u.ProxyBypass)
+    WScript.Echo "user's proxy: " & UserProxyText(u)
 End Sub
 
 

@@ -13,6 +13,7 @@ import argparse
 import copy
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -21,6 +22,7 @@ import time
 
 SOURCE_DIR = None  # set by main
 STORE = r"HKCU\Software\Ostrel2\Quoran\Profiles"
+PROFILE_PROXIES = r"HKCU\Software\Ostrel2\Quoran\ProfileProxies"
 INTERNET_SETTINGS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Internet Settings"
 RESTORED_KEYS = ["IPAddress", "IPSubnet", "DefaultIPGateway", "DNSServerSearchOrder",
                  "WINSPrimaryServer", "WINSSecondaryServer"]
@@ -257,39 +259,6 @@ def sample_test(client, source, build):
         checks.check(adapter["Name"] not in out, f"current leaves out {adapter['Name']}")
     checks.check(f"default printer {network_printer(office)}" in out, "current shows the default printer")
 
-    # Capture, twice: the second replaces the first.
-    run("capture", "Office")
-    run("capture", "Office")
-    out = run("list")
-    checks.check(out.split() == ["Office"], "list after two captures: Office, once", out)
-    code, store = wine.run(["reg", "query", STORE, "/s"])
-    ethernet = next(a for a in profile_adapters(office) if not a["_configuration"].get("DHCPEnabled"))
-    checks.check(code == 0 and ethernet["Name"] in store and network_printer(office) in store,
-                 "the store holds the adapter and the default printer", store)
-
-    # The store keeps a list as a set: the two IPv4 addresses' common mask is
-    # stored once, and loading gives it back to each.
-    out = run("show", "Office")
-    masks = loaded_masks(ethernet["_configuration"])
-    checks.check(f"subnet masks  {', '.join(masks)}\n" in out, "show: a mask for each address", out)
-    checks.check(f"default printer {network_printer(office)}" in out, "show: the default printer")
-
-    # Another network, then back.
-    moved = move(office)
-    save(machine_path, moved)
-    run("apply", "Office")
-    check_restored(checks, office, machine_path, "after apply")
-
-    # Away again, then a switch: its preview changes nothing, and the switch
-    # reports what it did and leaves the machine as the profile says.
-    save(machine_path, moved)
-    out = run("preview", "Office")
-    checks.check("would change" in out and "already as planned" in out, "preview: what would change", out)
-    checks.check(load(machine_path) == moved, "preview changed nothing")
-    out = run("switch", "Office")
-    checks.check('Switch to "Office": succeeded.' in out, "switch: succeeded", out)
-    check_restored(checks, office, machine_path, "after switch")
-
     # Proxy: the Windows 11 machine has no Win32_Proxy, so the proxy is the
     # current user's, in the prefix's Internet Settings. From none: set, read back.
     # The user's whole setting is shown beside it.
@@ -308,6 +277,51 @@ def sample_test(client, source, build):
     checks.check(values.get("ProxyEnable") == "0x1" and values.get("ProxyServer") == "proxy2.example.org:3128",
                  "the user's proxy is on and set", stored)
 
+    # Capture, twice: the second replaces the first. Each remembers the
+    # user's proxy with the profile.
+    run("capture", "Office")
+    out = run("capture", "Office")
+    remembered = "proxy detect off, script off (none), server on proxy2.example.org:3128, bypass (none)"
+    checks.check(remembered in out, "capture remembers the user's proxy", out)
+    out = run("list")
+    checks.check(out.split() == ["Office"], "list after two captures: Office, once", out)
+    code, store = wine.run(["reg", "query", STORE, "/s"])
+    ethernet = next(a for a in profile_adapters(office) if not a["_configuration"].get("DHCPEnabled"))
+    checks.check(code == 0 and ethernet["Name"] in store and network_printer(office) in store,
+                 "the store holds the adapter and the default printer", store)
+
+    # The store keeps a list as a set: the two IPv4 addresses' common mask is
+    # stored once, and loading gives it back to each.
+    out = run("show", "Office")
+    masks = loaded_masks(ethernet["_configuration"])
+    checks.check(f"subnet masks  {', '.join(masks)}\n" in out, "show: a mask for each address", out)
+    checks.check(f"default printer {network_printer(office)}" in out, "show: the default printer")
+    checks.check(remembered in out, "show: the remembered proxy", out)
+    code, stored = wine.run(["reg", "query", PROFILE_PROXIES + r"\Office"])
+    checks.check(code == 0 and "proxy2.example.org:3128" in stored, "the proxy is stored beside the profiles", stored)
+
+    # Another network, then back.
+    moved = move(office)
+    save(machine_path, moved)
+    run("apply", "Office")
+    check_restored(checks, office, machine_path, "after apply")
+
+    # Away again with the proxy off, then a switch: its preview changes
+    # nothing, and the switch reports what it did and leaves the machine and
+    # the proxy as the profile says.
+    save(machine_path, moved)
+    wine.run(["reg", "add", INTERNET_SETTINGS, "/v", "ProxyEnable", "/t", "REG_DWORD", "/d", "0", "/f"])
+    out = run("preview", "Office")
+    checks.check("would change" in out and "already as planned" in out, "preview: what would change", out)
+    checks.check(re.search(r"Proxy: direct.* -> proxy proxy2\.example\.org:3128", out), "preview: the proxy would change",
+                 out)
+    checks.check(load(machine_path) == moved, "preview changed nothing")
+    out = run("switch", "Office")
+    checks.check('Switch to "Office": succeeded.' in out, "switch: succeeded", out)
+    check_restored(checks, office, machine_path, "after switch")
+    code, stored = wine.run(["reg", "query", INTERNET_SETTINGS, "/v", "ProxyEnable"])
+    checks.check("0x1" in stored, "switch: the proxy is on again", stored)
+
     out = run("shares")
     for share in office["Win32_Share"]:
         line = f"{share['Name']}  {share['Path'] if share.get('Path') else '(no path)'}"
@@ -320,6 +334,8 @@ def sample_test(client, source, build):
     run("delete", "Office")
     out = run("list")
     checks.check("No stored profiles." in out, "list after delete")
+    code, stored = wine.run(["reg", "query", PROFILE_PROXIES + r"\Office"])
+    checks.check(code != 0, "delete forgets the profile's proxy", stored)
     run("delete", "Office", rc=2)
 
     wine.wait()
