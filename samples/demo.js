@@ -4,17 +4,16 @@
 //   cscript //nologo demo.js PROFILE --not-elevated
 //
 // 1. shows what Varquel finds: adapters, printers, proxy, shares;
-// 2. captures the configuration as the profile and stores it (at the office
-//    the network printer is the default and the office proxy is set, so the
-//    demo makes them so first);
+// 2. captures the configuration as the profile and stores it, and remembers
+//    the user's proxy with it (at the office the network printer is the
+//    default and the office proxy is on, so the demo makes them so first);
 // 3. moves the machine to another network (the static adapters go to DHCP,
 //    another printer becomes the default, the proxy is turned off);
-// 4. loads the stored profiles and switches to the profile with
-//    Varquel.ProfileSwitch: a preview of every setting, then a verified apply
-//    and its report; the proxy, which is not part of a profile, is set again
-//    by the demo itself;
-// 5. reads the machine again and checks it against the profile and the
-//    office proxy.
+// 4. loads the stored profiles and switches to the profile and its proxy
+//    with Varquel.ProfileSwitch: a preview of every setting, then a verified
+//    apply and its report;
+// 5. reads the machine again and checks it against the profile and its
+//    proxy.
 //
 // With --not-elevated it only switches, as a user without administrator
 // rights would, and prints what that user is told.
@@ -25,9 +24,9 @@
 // a simulated machine; on a real one it changes the real network settings.
 
 var profileName = WScript.Arguments.length > 0 ? WScript.Arguments(0) : "Office";
-// The office's proxy. Proxy settings are not part of a profile: a client
-// keeps them itself and applies them with Varquel.ProxyProperty.
-var officeProxy = { server: "proxy.example.com", port: "8080" };
+// The office's proxy: one server for every protocol. A profile does not hold
+// it: ProfileSwitch remembers it beside the profile, under the profile's name.
+var officeProxyServer = "proxy.example.com:8080";
 var notElevated = WScript.Arguments.length > 1 && WScript.Arguments(1) == "--not-elevated";
 
 // ---- Output ----
@@ -111,32 +110,28 @@ function printMachine(data) {
     say("  default printer  " + (data.printer ? data.printer : "(none)"));
 }
 
-// The current user's proxy, as Varquel.ProxyProperty reads it.
+// The current user's whole proxy setting, as Varquel.UserProxy reads it.
 function readProxy() {
-    var proxy = new ActiveXObject("Varquel.ProxyProperty");
+    var proxy = new ActiveXObject("Varquel.UserProxy");
     proxy.GetCurrent();
     return proxy;
 }
 
-function endpoint(server, port) { return port ? server + ":" + port : server; }
-
-function proxyText(p) {
-    if (!p.HTTPServer && !p.SecureServer && !p.FTPServer && !p.GopherServer && !p.SocksServer) return "(none)";
-    if (p.IsUseOneProxy) return endpoint(p.HTTPServer, p.HTTPPort) + " (every protocol)";
-    var pairs = [["HTTP", p.HTTPServer, p.HTTPPort], ["secure", p.SecureServer, p.SecurePort],
-                 ["FTP", p.FTPServer, p.FTPPort], ["Gopher", p.GopherServer, p.GopherPort],
-                 ["SOCKS", p.SocksServer, p.SocksPort]], items = [];
-    for (var i = 0; i < pairs.length; i++)
-        if (pairs[i][1]) items.push(pairs[i][0] + " " + endpoint(pairs[i][1], pairs[i][2]));
-    return items.join(", ");
+// What the user's browser does: "direct" when every way is off.
+function proxyText(u) {
+    var ways = [];
+    if (u.AutoDetect) ways.push("automatic detection");
+    if (u.AutoConfigEnabled) ways.push("script " + u.AutoConfigURL);
+    if (u.ProxyEnabled) ways.push("proxy " + u.ProxyServer + (u.ProxyBypass ? ", bypass " + u.ProxyBypass : ""));
+    return ways.length ? ways.join("; ") : "direct";
 }
 
-// One proxy for every protocol; no server turns the manual proxy off.
-function setProxy(server, port) {
-    var proxy = new ActiveXObject("Varquel.ProxyProperty");
-    proxy.IsUseOneProxy = true;
-    proxy.HTTPServer = server;
-    proxy.HTTPPort = port;
+// Turns the manual proxy on with `server`, or off with none; the rest of
+// the user's setting stays as it is.
+function setProxy(server) {
+    var proxy = readProxy();
+    proxy.ProxyEnabled = server ? true : false;
+    if (server) proxy.ProxyServer = server;
     proxy.Apply();
 }
 
@@ -169,7 +164,8 @@ function showWhatVarquelFinds() {
         say("  " + pad(shares.NameGetAt(s), 10) + " " + (path ? path : "(no path)"));
     }
     say();
-    say("(Proxy and shares are shown for completeness: they are not part of a profile.)");
+    say("(Shares are shown for completeness: they are not part of a profile. The proxy is not");
+    say("either, but ProfileSwitch remembers it with a profile and switches it too.)");
     return machine;
 }
 
@@ -196,9 +192,9 @@ function useNetworkPrinter() {
 function captureAndSave() {
     heading(2, "Capture the current configuration as \"" + profileName + "\" and save it");
     useNetworkPrinter();
-    setProxy(officeProxy.server, officeProxy.port);
-    say("At the office the proxy is " + endpoint(officeProxy.server, officeProxy.port) + ": the demo sets it");
-    say("(ProxyProperty: IsUseOneProxy, HTTPServer, HTTPPort, Apply). Now: " + proxyText(readProxy()) + ".");
+    setProxy(officeProxyServer);
+    say("At the office the proxy is " + officeProxyServer + ": the demo turns it on");
+    say("(UserProxy: GetCurrent, ProxyEnabled, ProxyServer, Apply). Now: " + proxyText(readProxy()) + ".");
     say();
     var profiles = new ActiveXObject("Varquel.NetProfilesList");
     profiles.Load();                             // Save rewrites the whole store: start from what is stored
@@ -216,6 +212,11 @@ function captureAndSave() {
     profiles.Save();
     say((replaced ? "Replaced" : "Stored") + " \"" + profileName + "\" in HKCU\\Software\\Ostrel2\\Quoran\\Profiles.");
     say("Stored profiles now: " + storedNames(profiles));
+
+    // The user's proxy, remembered under the profile's name beside the store.
+    new ActiveXObject("Varquel.ProfileSwitch").SetProxy(profile, readProxy());
+    say("Remembered the user's proxy with \"" + profileName + "\" (ProfileSwitch.SetProxy) in");
+    say("HKCU\\Software\\Ostrel2\\Quoran\\ProfileProxies: " + proxyText(readProxy()) + ".");
     return profileData(profile);
 }
 
@@ -234,7 +235,7 @@ function moveToAnotherNetwork(office) {
     say("    DHCP server would supply them); an adapter without a gateway, such as Hyper-V's");
     say("    internal switch, reaches no other network and stays as it is;");
     say("  - another printer becomes the default (PrintersProperty: Default, Apply);");
-    say("  - the proxy is turned off (ProxyProperty with no server, Apply).");
+    say("  - the proxy is turned off (UserProxy: ProxyEnabled = false, Apply).");
     say();
 
     var adapters = new ActiveXObject("Varquel.NetAdaptersList");
@@ -267,7 +268,7 @@ function moveToAnotherNetwork(office) {
         say("  default printer: now " + printers.GetDefault());
     }
 
-    setProxy("", "");
+    setProxy("");
     say("  proxy: now " + proxyText(readProxy()));
 
     say();
@@ -313,20 +314,23 @@ function loadAndSwitch() {
     var stored = profileData(profile);       // read before the switch: what the profile says
 
     var profileSwitch = new ActiveXObject("Varquel.ProfileSwitch");
+    // The proxy remembered with the profile switches too.
+    profileSwitch.IncludeProxy = true;
+    var remembered = profileSwitch.GetProxy(profile);
+    stored.proxy = remembered ? proxyText(remembered) : "(none remembered)";
+    say("  proxy            " + stored.proxy + "  (remembered with it)");
     say();
-    say("Preview (ProfileSwitch.Preview reads the machine and changes nothing):");
+    say("Preview (ProfileSwitch.Preview reads the machine and changes nothing; IncludeProxy is");
+    say("true, so the remembered proxy is part of the switch):");
     printChanges(profileSwitch.Preview(profile));
     say();
     say("Switching (ProfileSwitch.Apply: each stored adapter goes to the machine adapter of the");
     say("same name and gets only the calls its differences need, then the default printer if it");
-    say("differs; every WMI answer is kept, what changed is read back, and a failed switch is");
-    say("rolled back). The report:");
+    say("differs, then the proxy if it differs; every WMI answer is kept, what changed is read");
+    say("back, and a failed switch is rolled back). The report:");
     var report = profileSwitch.Apply(profile);
     say();
     say(report.Text);
-    say();
-    say("The proxy is not part of a profile: the demo sets the office proxy again itself.");
-    setProxy(officeProxy.server, officeProxy.port);
     return stored;
 }
 
@@ -342,7 +346,9 @@ function switchWithoutAdministratorRights() {
         say("No stored profile \"" + profileName + "\".");
         return 1;
     }
-    var report = new ActiveXObject("Varquel.ProfileSwitch").Apply(profile);
+    var profileSwitch = new ActiveXObject("Varquel.ProfileSwitch");
+    profileSwitch.IncludeProxy = true;   // a rolled-back switch takes the proxy back too
+    var report = profileSwitch.Apply(profile);
     say("What the user is told:");
     say();
     say(report.Text);
@@ -395,9 +401,8 @@ function compare(stored, moved, now) {
         say("  default printer");
         line("DeviceID", moved.printer, now.printer, stored.printer);
     }
-    say("  proxy (set by the demo, not by the profile)");
-    line("server", moved.proxy, now.proxy, proxyText({ HTTPServer: officeProxy.server, HTTPPort: officeProxy.port,
-                                                       IsUseOneProxy: true }));
+    say("  proxy (remembered with the profile)");
+    line("proxy", moved.proxy, now.proxy, stored.proxy);
     return differences;
 }
 
@@ -417,7 +422,7 @@ try {
     say();
     if (differences == 0) {
         say("The machine is back as \"" + profileName + "\" says: static addresses, gateways, DNS and WINS");
-        say("servers and the default printer restored, and the office proxy set again.");
+        say("servers, the default printer and the office proxy restored.");
         WScript.Quit(0);
     }
     say(differences + " setting(s) differ from \"" + profileName + "\".");

@@ -2,10 +2,11 @@
 # The main job end to end, on a simulated machine in a Wine prefix of its own:
 # set up and build, register Varquel.dll and the simulated machine
 # (VarquelSim.dll) in build/demo-prefix, then run samples/demo.js, which lists
-# the machine, captures it as the profile "Office", moves the machine to
-# another network, loads and applies "Office", sets the office proxy again
-# (the current user's, as the machine has no Win32_Proxy), and compares.
-# Exit status 0 only if the machine ends as the profile says.
+# the machine, captures it as the profile "Office" and remembers the office
+# proxy with it (the current user's, in the prefix's Internet Settings), moves
+# the machine to another network with the proxy off, switches back to
+# "Office" and its proxy, and compares. After each switch the prefix's proxy
+# is checked too. Exit status 0 only if the machine ends as the profile says.
 #
 # VARQUEL_BUILD_DIR   build tree to use (default build, set up by scripts/build.sh;
 #                     another tree is built with cmake --build, targets only)
@@ -71,8 +72,8 @@ wineserver_wait   # the registry reaches disk, and the machine file is final
 step "Checking the simulated machine's file on its own"
 # The static adapters must be back as they were captured (addresses, masks,
 # gateways, DNS order, WINS servers), DHCP adapters on DHCP, and the default
-# printer the one stored in the profile. The machine has no Win32_Proxy, so the
-# proxy is the prefix's own Internet Settings: the office proxy, turned on.
+# printer the one stored in the profile. The proxy is the prefix's own Internet
+# Settings: the switch turned the office proxy on again.
 reg_value() {
   wine64 reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
@@ -114,9 +115,11 @@ sys.exit(1 if bad else 0)
 EOF
 
 step "A second switch, by a user without administrator rights"
-# The machine is away again (Ethernet on its DHCP lease, IPv6 kept), and the
-# caller is not elevated: Windows refuses every network change. Afterwards
-# the machine is put back as "Office" left it.
+# The machine is away again (Ethernet on its DHCP lease, IPv6 kept, the proxy
+# off), and the caller is not elevated: Windows refuses every network change.
+# The user's proxy needs no rights, so the switch sets it, and takes it back
+# with the rest when it rolls back. Afterwards the machine is put back as
+# "Office" left it.
 cp "$machine" "$build/demo-machine-office.json"
 python3 - "$machine" <<'EOF'
 import json, sys
@@ -136,6 +139,7 @@ machine["_notElevated"] = True
 json.dump(machine, open(path, "w", encoding="utf-8"), indent=2)
 EOF
 cp "$machine" "$build/demo-machine-not-elevated.json"
+wine64 reg add "$internet" /v ProxyEnable /t REG_DWORD /d 0 /f >/dev/null
 denied=0
 wine64 cscript //nologo "$(winpath "$source_dir/samples/demo.js")" Office --not-elevated || denied=$?
 wineserver_wait
@@ -147,7 +151,15 @@ same = before["Win32_NetworkAdapter"] == after["Win32_NetworkAdapter"]
 print(("  ok       " if same else "  DIFFERS  ") + "no adapter changed without administrator rights")
 sys.exit(0 if same else 1)
 EOF
+proxy_enable=$(reg_value "$internet" ProxyEnable)
+if [ "$proxy_enable" = 0x0 ]; then
+  echo "  ok       proxy off again: rolled back with the rest (Internet Settings)"
+else
+  echo "  DIFFERS  proxy ${proxy_enable:-(none)}: the rolled-back switch left it changed"
+  unchanged=1
+fi
 mv "$build/demo-machine-office.json" "$machine"
+wine64 reg add "$internet" /v ProxyEnable /t REG_DWORD /d 1 /f >/dev/null
 
 echo
 if [ "$status" -eq 0 ] && [ "$check" -eq 0 ] && [ "$denied" -eq 0 ] && [ "$unchanged" -eq 0 ]; then

@@ -367,8 +367,11 @@ def demo_test(source, build):
         stored = ['Replaced "Office"'] if run == 2 else ['Stored "Office"', 'Replaced "Office"']
         checks.check(any(s in out for s in stored), f"demo run {run} stores Office")
         checks.check("after the move" in out and "(from DHCP)" in out, f"demo run {run} shows before and after")
-        checks.check("proxy: now (none)" in out and "proxy proxy.example.com:8080, on (Internet Settings)" in out,
-                     f"demo run {run} turns the proxy off and sets it again")
+        checks.check("proxy: now direct" in out and "ProfileSwitch.SetProxy" in out and
+                     "proxy proxy.example.com:8080, on (Internet Settings)" in out,
+                     f"demo run {run} remembers the proxy, turns it off, and the switch turns it on again")
+        checks.check("proxy off again: rolled back with the rest" in out,
+                     f"demo run {run}: a rolled-back switch takes the proxy back")
         checks.check("Preview (ProfileSwitch.Preview" in out and 'Switch to "Office": succeeded.' in out,
                      f"demo run {run} previews and switches")
         checks.check("Administrator rights are needed" in out and "no adapter changed without administrator rights" in out,
