@@ -43,6 +43,7 @@ CONTAINERS = ("clsid", "appid", "typelib", "interface")
 INSTALLER_TOPS = ("installer",)
 DISPATCH_MARSHALER = "{00020420-0000-0000-C000-000000000046}"
 STORE_KEY = "HKCU\\Software\\Ostrel2\\Quoran\\Profiles"
+PROXIES_KEY = "HKCU\\Software\\Ostrel2\\Quoran\\ProfileProxies"
 
 
 class Context:
@@ -329,8 +330,10 @@ def machine_cycle(ctx, arch):
 
 
 def export_store(ctx, prefix):
-    """The reference machine's profile store, and what a client reads from it."""
+    """The reference machine's profile store and the proxies remembered beside it, and what a
+    client reads from them."""
     prefix.must("reg", "export", STORE_KEY, windows_path(os.path.join(ctx.work, "store.reg")), "/y")
+    prefix.must("reg", "export", PROXIES_KEY, windows_path(os.path.join(ctx.work, "proxies.reg")), "/y")
     client = ctx.bin(64, "VarquelClient.exe")
     with open(os.path.join(ctx.work, "profiles.txt"), "w", encoding="utf-8") as f:
         f.write(prefix.must(client, "list") + prefix.must(client, "show", "Office"))
@@ -521,10 +524,11 @@ def test_regfree(ctx):
                and "\\typelib\\{" in lower]
     print("left registered by the platform's marshaler: %s" % (library[0] if library else "nothing"))
 
-    # The store of the reference machine (the `machine` test's), imported
-    # here, read by the C++ sample with an application manifest of its own.
-    store = os.path.join(ctx.store, "store.reg")
-    prefix.must("reg", "import", windows_path(store))
+    # The store of the reference machine (the `machine` test's) and its
+    # remembered proxies, imported here, read by the C++ sample with an
+    # application manifest of its own.
+    for exported in ("store.reg", "proxies.reg"):
+        prefix.must("reg", "import", windows_path(os.path.join(ctx.store, exported)))
     with open(os.path.join(app, "VarquelClient.exe.manifest"), "w", encoding="utf-8") as f:
         with open(os.path.join(ctx.build, "tests", "packaging", "RegFreeClient.manifest"), encoding="utf-8") as m:
             f.write(m.read().replace("Varquel.RegFreeClient", "Varquel.VarquelClient"))
