@@ -27,19 +27,6 @@ CStringArray WinsServers(const CAdapterSettings& settings) {
     return servers;
 }
 
-bool Same(const CStringArray& a, const CStringArray& b) noexcept {
-    if (a.Count() != b.Count()) return false;
-    for (LONG i = 0; i < a.Count(); ++i)
-        if (VarBstrCmp(a.At(i), b.At(i), LOCALE_USER_DEFAULT, 0) != VARCMP_EQ) return false;
-    return true;
-}
-
-bool Holds(const CStringArray& entries, BSTR entry) noexcept {
-    for (LONG i = 0; i < entries.Count(); ++i)
-        if (VarBstrCmp(entries.At(i), entry, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ) return true;
-    return false;
-}
-
 BSTR FirstIPv4(const CStringArray& entries) noexcept {
     for (LONG i = 0; i < entries.Count(); ++i)
         if (IpText::IsIPv4(entries.At(i))) return entries.At(i);
@@ -191,16 +178,18 @@ CWmiAnswer Execute(ISWbemObject* configuration, WmiMethod method, const Paramete
     }
     CWmiMethodCall call(configuration, WmiMethodName(method));
     for (const auto& [name, value] : parameters) call.SetParameter(name, *value);
-    answer.hr = call.Execute();
+    // A configuration method reads a parameter left unset as a request of
+    // its own (DNS back to DHCP): a value that did not go in sends nothing.
+    answer.hr = call.ExecuteComplete();
     if (readAnswer && SUCCEEDED(answer.hr)) answer.returnValue = call.ReturnValue();
     return answer;
 }
 
+} // namespace
+
 bool CallSucceeded(const CPlannedCall& call, const CCallResult& result) noexcept {
     return result.ran && Succeeded(VerdictOf(call.method, result.answer));
 }
-
-} // namespace
 
 CWritePlan CWritePlan::Make(const CAdapterSettings& planned, const CAdapterSettings* machine, Extent extent) {
     CWritePlan plan;
@@ -238,10 +227,10 @@ std::vector<CCallResult> CWritePlan::Run(ISWbemObject* configuration, const CPla
     return results;
 }
 
-bool CWritePlan::Stopped(const std::vector<CCallResult>& results) const noexcept {
+const CPlannedCall* CWritePlan::Stopped(const std::vector<CCallResult>& results) const noexcept {
     for (size_t i = 0; i < m_calls.size() && i < results.size(); ++i)
-        if (m_calls[i].stopsAdapter && results[i].ran && !CallSucceeded(m_calls[i], results[i])) return true;
-    return false;
+        if (m_calls[i].stopsAdapter && results[i].ran && !CallSucceeded(m_calls[i], results[i])) return &m_calls[i];
+    return nullptr;
 }
 
 bool CWritePlan::Shows(AdapterSetting setting, const CAdapterSettings& planned, const CAdapterSettings& machine) {
@@ -249,19 +238,19 @@ bool CWritePlan::Shows(AdapterSetting setting, const CAdapterSettings& planned, 
     case Setting::Mode:
         return planned.dhcp == machine.dhcp;
     case Setting::IPAddresses:
-        return Same(Sent(planned, AddressKind::IPAddresses), Sent(machine, AddressKind::IPAddresses));
+        return Sent(planned, AddressKind::IPAddresses).SameEntries(Sent(machine, AddressKind::IPAddresses));
     case Setting::SubnetMasks:
-        return Same(Sent(planned, AddressKind::SubnetMasks), Sent(machine, AddressKind::SubnetMasks));
+        return Sent(planned, AddressKind::SubnetMasks).SameEntries(Sent(machine, AddressKind::SubnetMasks));
     case Setting::GateWayAddresses: {
         const CStringArray gateways = Sent(planned, AddressKind::GateWayAddresses);
         const CStringArray shown = Sent(machine, AddressKind::GateWayAddresses);
-        if (gateways.Count() > 0) return Same(gateways, shown);
+        if (gateways.Count() > 0) return gateways.SameEntries(shown);
         // No gateway: the clearing call may leave "0.0.0.0" or the adapter's
         // own address behind, which route nowhere.
         const CStringArray own = Sent(planned, AddressKind::IPAddresses);
         const CBstr nowhere(L"0.0.0.0");
         for (LONG i = 0; i < shown.Count(); ++i)
-            if (IpText::IsIPv4(shown.At(i)) && !Holds(own, shown.At(i)) &&
+            if (IpText::IsIPv4(shown.At(i)) && !own.Holds(shown.At(i)) &&
                 VarBstrCmp(shown.At(i), nowhere.Get(), LOCALE_USER_DEFAULT, 0) != VARCMP_EQ)
                 return false;
         return true;
@@ -269,11 +258,11 @@ bool CWritePlan::Shows(AdapterSetting setting, const CAdapterSettings& planned, 
     case Setting::DNSAddresses: {
         const CStringArray servers = Sent(planned, AddressKind::DNSAddresses);
         if (planned.dhcp && servers.Count() == 0) return true;  // DHCP decides
-        return Same(servers, Sent(machine, AddressKind::DNSAddresses));
+        return servers.SameEntries(Sent(machine, AddressKind::DNSAddresses));
     }
     case Setting::WINSServers: {
         const CStringArray servers = WinsServers(planned);
-        return servers.Count() == 0 || Same(servers, WinsServers(machine));
+        return servers.Count() == 0 || servers.SameEntries(WinsServers(machine));
     }
     }
     return true;
@@ -294,7 +283,7 @@ CStringArray CWritePlan::NotSent(AdapterSetting setting, const CAdapterSettings&
     const CStringArray sent = Sent(planned, *kind);
     const CStringArray& entries = planned.List(*kind);
     for (LONG i = 0; i < entries.Count(); ++i)
-        if (!Holds(sent, entries.At(i))) left.Append(entries.At(i));
+        if (!sent.Holds(entries.At(i))) left.Append(entries.At(i));
     return left;
 }
 

@@ -32,6 +32,9 @@ struct CCallResult {
     CWmiAnswer answer;
 };
 
+// The call ran and the machine's answer means done.
+bool CallSucceeded(const CPlannedCall& call, const CCallResult& result) noexcept;
+
 // How a plan runs.
 struct CPlanRun {
     bool readAnswers = false;  // every ReturnValue; otherwise only those a later call depends on
@@ -63,8 +66,8 @@ public:
     // Runs the calls in order on the adapter's configuration; a result for
     // every call, `ran` false for those after a stopping failure.
     std::vector<CCallResult> Run(ISWbemObject* configuration, const CPlanRun& how) const;
-    // Whether a call whose failure stops the adapter failed.
-    bool Stopped(const std::vector<CCallResult>& results) const noexcept;
+    // The call whose failure stopped the adapter; null when none did.
+    const CPlannedCall* Stopped(const std::vector<CCallResult>& results) const noexcept;
 
     // Whether the machine shows a setting as the plan writes it; a setting
     // the plan leaves to the machine (no WINS servers, DNS from DHCP) always

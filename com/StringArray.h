@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <oleauto.h>
 #include <vector>
 #include "com/Bstr.h"
 
@@ -22,6 +23,20 @@ public:
     void CopyFrom(const CStringArray& other) {
         std::vector<CBstr> copy(other.m_items);
         m_items.swap(copy);
+    }
+
+    // Entries compare as the machine's texts do: exactly, a null one empty.
+    static bool SameEntry(BSTR a, BSTR b) noexcept { return VarBstrCmp(a, b, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ; }
+    bool SameEntries(const CStringArray& other) const noexcept {
+        if (Count() != other.Count()) return false;
+        for (LONG i = 0; i < Count(); ++i)
+            if (!SameEntry(At(i), other.At(i))) return false;
+        return true;
+    }
+    bool Holds(BSTR entry) const noexcept {
+        for (LONG i = 0; i < Count(); ++i)
+            if (SameEntry(At(i), entry)) return true;
+        return false;
     }
 
 private:

@@ -152,7 +152,8 @@ int wmain(int argc, wchar_t** argv) {
     HRESULT hr = LoadTypeLibEx(module, REGKIND_NONE, &library);
     if (FAILED(hr)) Fail(L"LoadTypeLibEx", hr);
     TLIBATTR* libAttr = nullptr;
-    library->GetLibAttr(&libAttr);
+    hr = library->GetLibAttr(&libAttr);
+    if (FAILED(hr)) Fail(L"GetLibAttr", hr);
     const std::wstring libid = GuidText(libAttr->guid);
     wchar_t version[16];
     swprintf(version, 16, L"%x.%x", libAttr->wMajorVerNum, libAttr->wMinorVerNum);

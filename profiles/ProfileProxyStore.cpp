@@ -41,20 +41,8 @@ std::string KeyName(const wchar_t* profileName) {
     return StoreText::ToAnsi(profileName);
 }
 
-CRegistryKey OpenProxies() {
-    char noClass[] = "";
-    return CProfileStore::OpenProduct().CreateOrOpenKey(kProxies, nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
-}
-
-// The profile's key; none when it has no stored proxy.
-std::optional<CRegistryKey> Open(const std::string& name, REGSAM access) {
-    try {
-        return OpenProxies().OpenKey(name.c_str(), access);
-    } catch (const CRegistryKey::Exception& e) {
-        if (e.GetError() == ERROR_FILE_NOT_FOUND) return std::nullopt;
-        throw;
-    }
-}
+// The profile's key below "Quoran".
+std::string KeyPath(const std::string& name) { return std::string(kProxies) + "\\" + name; }
 
 // A value's data; false when the value is missing or of another type.
 template <class Value>
@@ -79,7 +67,8 @@ std::wstring Text(const CRegistryKey& key, const char* name) {
 
 std::optional<UserProxySetting> Find(const wchar_t* profileName) {
     return ThroughRegistry([&]() -> std::optional<UserProxySetting> {
-        const std::optional<CRegistryKey> found = Open(KeyName(profileName), KEY_READ);
+        // Reading creates nothing, so a preview leaves the registry as it found it.
+        const std::optional<CRegistryKey> found = CProfileStore::OpenExisting(KeyPath(KeyName(profileName)), KEY_READ);
         if (!found) return std::nullopt;
         const CRegistryKey& key = *found;
         UserProxySetting proxy;
@@ -95,9 +84,9 @@ std::optional<UserProxySetting> Find(const wchar_t* profileName) {
 
 void Remember(const wchar_t* profileName, const UserProxySetting& proxy) {
     ThroughRegistry([&] {
-        const std::string name = KeyName(profileName);
         char noClass[] = "";
-        const CRegistryKey key = OpenProxies().CreateOrOpenKey(name.c_str(), nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
+        const CRegistryKey key = CProfileStore::OpenProduct().CreateOrOpenKey(
+            KeyPath(KeyName(profileName)).c_str(), nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
         for (const CFlagValue& flag : kFlags) key.SetValue(flag.name, proxy.*flag.field ? 1u : 0u, REG_DWORD);
         for (const CTextValue& text : kTexts)
             key.SetValue(text.name, StoreText::ToAnsi((proxy.*text.field).c_str()).c_str(), REG_SZ);
@@ -107,7 +96,8 @@ void Remember(const wchar_t* profileName, const UserProxySetting& proxy) {
 void Forget(const wchar_t* profileName) {
     ThroughRegistry([&] {
         const std::string name = KeyName(profileName);
-        if (Open(name, KEY_READ)) OpenProxies().DeleteKeyTree(name.c_str());
+        const std::optional<CRegistryKey> proxies = CProfileStore::OpenExisting(kProxies, KEY_ALL_ACCESS);
+        if (proxies && CProfileStore::OpenExisting(KeyPath(name), KEY_READ)) proxies->DeleteKeyTree(name.c_str());
     });
 }
 

@@ -48,6 +48,16 @@ CRegistryKey CProfileStore::OpenProduct() {
     return maker.CreateOrOpenKey(kProduct, nullptr, noClass, 0, KEY_ALL_ACCESS, nullptr);
 }
 
+std::optional<CRegistryKey> CProfileStore::OpenExisting(const std::string& path, REGSAM access) {
+    const std::string full = std::string(kSoftware) + kMaker + "\\" + kProduct + "\\" + path;
+    try {
+        return CRegistryKey(HKEY_CURRENT_USER, full.c_str(), access, nullptr);
+    } catch (const CRegistryKey::Exception& e) {
+        if (e.GetError() == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        throw;
+    }
+}
+
 CProfileStore::SwapMethod CProfileStore::AvailableSwapMethod() noexcept {
     return RenameKeyFunction() ? SwapMethod::Rename : SwapMethod::Copy;
 }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 #include <functional>
+#include <optional>
+#include <string>
 #include "registry/RegistryKey.h"
 
 namespace Varquel {
@@ -32,6 +34,9 @@ public:
     // "Quoran" itself, created where missing: the home of the profiles and of
     // what is kept beside them.
     static Wexmoor::CRegistryKey OpenProduct();
+    // A key below "Quoran" (`path` relative to it), opened with `access`;
+    // none when it or the product key is missing. Creates nothing.
+    static std::optional<Wexmoor::CRegistryKey> OpenExisting(const std::string& path, REGSAM access);
 
     // "Profiles", created when missing, after an interrupted Save is undone.
     Wexmoor::CRegistryKey OpenProfiles() const;

@@ -1,6 +1,7 @@
 #include "profiles/SwitchPlan.h"
 #include <algorithm>
 #include <span>
+#include "com/TextCompare.h"
 #include "profiles/SwitchText.h"
 
 namespace Varquel {
@@ -14,28 +15,17 @@ constexpr Setting kStaticSettings[] = {Setting::Mode,          Setting::IPAddres
 // DHCP decides a DHCP adapter's addresses, masks and gateways.
 constexpr Setting kDhcpSettings[] = {Setting::Mode, Setting::DNSAddresses, Setting::WINSServers};
 
-bool Equal(BSTR a, BSTR b) noexcept { return VarBstrCmp(a, b, LOCALE_USER_DEFAULT, 0) == VARCMP_EQ; }
-
-bool Same(const CStringArray& a, const CStringArray& b) noexcept {
-    if (a.Count() != b.Count()) return false;
-    for (LONG i = 0; i < a.Count(); ++i)
-        if (!Equal(a.At(i), b.At(i))) return false;
-    return true;
-}
+bool Equal(BSTR a, BSTR b) noexcept { return CStringArray::SameEntry(a, b); }
 
 bool SameSettings(const CAdapterSettings& a, const CAdapterSettings& b) noexcept {
     if (a.dhcp != b.dhcp) return false;
     for (size_t i = 0; i < a.lists.size(); ++i)
-        if (!Same(a.lists[i], b.lists[i])) return false;
+        if (!a.lists[i].SameEntries(b.lists[i])) return false;
     return true;
 }
 
 bool Writes(const CPlannedCall& call, Setting setting) {
     return std::find(call.writes.begin(), call.writes.end(), setting) != call.writes.end();
-}
-
-bool CallSucceeded(const CPlannedCall& call, const CCallResult& result) noexcept {
-    return result.ran && Succeeded(VerdictOf(call.method, result.answer));
 }
 
 // Planned entries that no method takes and the machine does not hold either.
@@ -45,15 +35,12 @@ std::wstring NotTaken(Setting setting, const CAdapterSettings& planned, const CA
     const CStringArray notSent = CWritePlan::NotSent(setting, planned);
     const CStringArray& held = machine.List(*kind);
     CStringArray left;
-    for (LONG i = 0; i < notSent.Count(); ++i) {
-        bool found = false;
-        for (LONG j = 0; j < held.Count() && !found; ++j) found = Equal(held.At(j), notSent.At(i));
-        if (!found) left.Append(notSent.At(i));
-    }
+    for (LONG i = 0; i < notSent.Count(); ++i)
+        if (!held.Holds(notSent.At(i))) left.Append(notSent.At(i));
     return SwitchText::Joined(left);
 }
 
-std::wstring View(BSTR text) { return std::wstring(text ? text : L"", SysStringLen(text)); }
+std::wstring View(BSTR text) { return std::wstring(TextOf(text)); }
 
 } // namespace
 
@@ -61,7 +48,7 @@ bool CAdapterTarget::Ran() const noexcept {
     return std::any_of(results.begin(), results.end(), [](const CCallResult& result) { return result.ran; });
 }
 
-std::vector<AdapterSetting> CAdapterTarget::Written() const {
+std::vector<AdapterSetting> CAdapterTarget::Written(bool pending) const {
     std::vector<Setting> written;
     for (Setting setting : kStaticSettings) {
         bool any = false, all = true, afterRestart = false;
@@ -74,14 +61,14 @@ std::vector<AdapterSetting> CAdapterTarget::Written() const {
                            (ran && VerdictOf(plan.Calls()[i].method, results[i].answer) == WmiVerdict::RestartNeeded);
         }
         // What shows only after a restart is not waited for.
-        if (any && all && !afterRestart) written.push_back(setting);
+        if (any && all && (pending || !afterRestart)) written.push_back(setting);
     }
     return written;
 }
 
 CAdapterSettings CAdapterTarget::Now() const {
     CAdapterSettings now = after ? *after : machine;
-    for (Setting setting : Written()) {
+    for (Setting setting : Written(true)) {
         if (const std::optional<AddressKind> list = ListOf(setting)) now.List(*list).CopyFrom(planned.List(*list));
         else now.dhcp = planned.dhcp;
     }
@@ -194,10 +181,8 @@ std::vector<CSwitchRow> CSwitchPlan::Rows(const CMachineState& state) const {
 
 void CSwitchPlan::AddRows(const CAdapterTarget& target, const CAdapterState& state, std::vector<CSwitchRow>& rows) const {
     const std::vector<CPlannedCall>& calls = target.plan.Calls();
-    const wchar_t* stoppedBy = nullptr;
-    for (size_t i = 0; i < calls.size() && i < target.results.size() && !stoppedBy; ++i)
-        if (calls[i].stopsAdapter && target.results[i].ran && !CallSucceeded(calls[i], target.results[i]))
-            stoppedBy = WmiMethodName(calls[i].method);
+    const CPlannedCall* stopping = target.plan.Stopped(target.results);
+    const wchar_t* stoppedBy = stopping ? WmiMethodName(stopping->method) : nullptr;
     const bool dhcp = target.planned.dhcp;
     for (Setting setting : dhcp ? std::span<const Setting>(kDhcpSettings) : std::span<const Setting>(kStaticSettings)) {
         CSwitchRow& row = rows.emplace_back();

@@ -20,10 +20,12 @@ struct CAdapterTarget {
     std::optional<CAdapterSettings> after;  // read back
 
     bool Ran() const noexcept;
-    // The settings whose writes all succeeded: those that should show.
-    std::vector<AdapterSetting> Written() const;
+    // The settings whose writes all succeeded: those that should show, and
+    // with `pending` those in effect after a restart too.
+    std::vector<AdapterSetting> Written(bool pending = false) const;
     // What the machine holds now, as best known: what it showed last, with
-    // what the switch wrote, which may not show yet.
+    // what the switch wrote, which may not show yet (or until a restart), so
+    // that a rollback puts that back too.
     CAdapterSettings Now() const;
 };
 

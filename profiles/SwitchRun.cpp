@@ -1,5 +1,6 @@
 #include "profiles/SwitchRun.h"
 #include "com/Boundary.h"
+#include "com/TextCompare.h"
 #include "profiles/MachineState.h"
 #include "profiles/SwitchPlan.h"
 #include "profiles/SwitchText.h"
@@ -85,7 +86,7 @@ CApplyReport::CData Outcome(const CEvaluatedRows& rows, const CSwitchPlan& plan,
     return data;
 }
 
-std::wstring View(const CBstr& text) { return std::wstring(text.Get() ? text.Get() : L"", text.Length()); }
+std::wstring View(const CBstr& text) { return std::wstring(TextOf(text.Get())); }
 
 } // namespace
 

@@ -1,6 +1,5 @@
 #include "profiles/SwitchText.h"
-#include <cstdio>
-#include <iterator>
+#include "com/TextCompare.h"
 
 namespace Varquel::SwitchText {
 
@@ -8,7 +7,7 @@ namespace {
 
 using Status = CApplyChange::Status;
 
-std::wstring View(BSTR text) { return std::wstring(text ? text : L"", SysStringLen(text)); }
+std::wstring View(BSTR text) { return std::wstring(TextOf(text)); }
 
 std::wstring Quoted(BSTR name) { return L"\"" + View(name) + L"\""; }
 
@@ -58,12 +57,9 @@ std::wstring Proxy(const UserProxySetting& proxy, const UserProxySetting& other)
 
 CWmiMeaning ProxyWritten(HRESULT hr) {
     if (SUCCEEDED(hr)) return {WmiVerdict::Done, L"done"};
-    wchar_t number[16];
-    std::swprintf(number, std::size(number), L"0x%08lX", static_cast<unsigned long>(hr));
     if (hr == E_INVALIDARG)
-        return {WmiVerdict::Failed, L"refused: the stored proxy is not one that UserProxy.Apply takes (" +
-                                        std::wstring(number) + L")"};
-    return {WmiVerdict::Failed, L"WinINet refused the proxy (" + std::wstring(number) + L")"};
+        return {WmiVerdict::Failed, L"refused: the stored proxy is not one that UserProxy.Apply takes (" + Hex(hr) + L")"};
+    return {WmiVerdict::Failed, L"WinINet refused the proxy (" + Hex(hr) + L")"};
 }
 
 std::wstring Value(AdapterSetting setting, const CAdapterSettings& settings) {

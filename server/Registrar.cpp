@@ -3,6 +3,7 @@
 #include "Varquel_h.h"
 #include "com/Boundary.h"
 #include "com/Module.h"
+#include "com/TextCompare.h"
 #include "server/ClassTable.h"
 #include "server/TypeLibRegistrar.h"
 
@@ -128,7 +129,7 @@ HRESULT UnregisterServer(Scope scope) noexcept {
 
 HRESULT InstallServer(BOOL install, PCWSTR commandLine) noexcept {
     if (commandLine && *commandLine) {
-        if (CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
+        if (!EqualsNoCase(commandLine, L"user")) return E_INVALIDARG;
         return install ? RegisterServer(Scope::User) : UnregisterServer(Scope::User);
     }
     return install ? RegisterServer(Scope::Machine) : UnregisterServer(Scope::Machine);

@@ -5,6 +5,7 @@
 #include <vector>
 #include "com/Bstr.h"
 #include "com/ComError.h"
+#include "com/TextCompare.h"
 
 namespace Varquel {
 namespace {
@@ -66,7 +67,7 @@ Parameters LibraryParameters(const ServerTypeLib& loaded) {
             {L"LCID", Hex(attr.lcid)},
             {L"SYSKIND", attr.syskind == SYS_WIN64 ? L"win64" : L"win32"},
             {L"PATH", loaded.path},
-            {L"DOC", doc.Get() ? std::wstring(doc.Get(), SysStringLen(doc.Get())) : std::wstring()},
+            {L"DOC", std::wstring(TextOf(doc.Get()))},
             {L"FLAGS", std::to_wstring(attr.wLibFlags)},
             {L"HELPDIR", DirectoryOf(loaded.path)}};
 }
@@ -90,16 +91,12 @@ std::vector<Parameters> InterfaceParameters(ITypeLib* library, const Parameters&
                                                 nullptr));
         Parameters parameters = libraryParameters;
         parameters.push_back({L"IID", GuidText(iid)});
-        parameters.push_back({L"NAME", std::wstring(name.Get(), SysStringLen(name.Get()))});
+        parameters.push_back({L"NAME", std::wstring(TextOf(name.Get()))});
         const bool pureDispatch = kind == TKIND_DISPATCH && !(flags & TYPEFLAG_FDUAL);
         parameters.push_back({L"PROXYSTUB", pureDispatch ? kDispatchMarshaler : kTypeLibMarshaler});
         interfaces.push_back(std::move(parameters));
     }
     return interfaces;
-}
-
-std::wstring Expanded(const RegistryEntry& entry, const Parameters& parameters) {
-    return Expand(entry.key, parameters);
 }
 
 } // namespace
@@ -134,8 +131,8 @@ void RegisterServerTypeLib(const CRegistryWriter& writer, const ServerTypeLib& l
 // nothing else under the version, is removed whole.
 void UnregisterServerTypeLib(const CRegistryWriter& writer, const ServerTypeLib& loaded) {
     const Parameters parameters = LibraryParameters(loaded);
-    std::vector<std::wstring> platformKeys{Expanded(kNeutralLocaleEntries[0], parameters)};
-    if (writer.IsUser()) platformKeys.push_back(Expanded(kLibraryEntries[1], parameters));
+    std::vector<std::wstring> platformKeys{Expand(kNeutralLocaleEntries[0].key, parameters)};
+    if (writer.IsUser()) platformKeys.push_back(Expand(kLibraryEntries[1].key, parameters));
     for (const std::wstring& key : platformKeys) {
         writer.DeleteTree(key);
         // The locale key goes when no other platform's entry is left in it.
@@ -147,26 +144,25 @@ void UnregisterServerTypeLib(const CRegistryWriter& writer, const ServerTypeLib&
         return;
     }
     for (const Parameters& itf : InterfaceParameters(loaded.library.Get(), parameters))
-        writer.DeleteTree(Expanded(kInterfaceEntries[0], itf));
+        writer.DeleteTree(Expand(kInterfaceEntries[0].key, itf));
     // The version's key goes when no locale is left under it: its own values
     // (FLAGS, HELPDIR) are the library's, not another platform's.
-    const std::wstring version = Expanded(kLibraryEntries[0], parameters);
-    std::vector<std::wstring> left;
+    const std::wstring version = Expand(kLibraryEntries[0].key, parameters);
+    bool localeLeft = false;
     {
         Wexmoor::CUniqueRegKey opened;
         if (RegOpenKeyExW(writer.Root(), version.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, opened.Put()) == ERROR_SUCCESS) {
             wchar_t name[256];
-            for (DWORD i = 0;; ++i) {
+            for (DWORD i = 0; !localeLeft; ++i) {
                 DWORD length = static_cast<DWORD>(std::size(name));
                 if (RegEnumKeyExW(opened.Get(), i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
                     break;
-                std::wstring sub(name, length);
-                if (_wcsicmp(sub.c_str(), L"FLAGS") != 0 && _wcsicmp(sub.c_str(), L"HELPDIR") != 0)
-                    left.push_back(std::move(sub));
+                const std::wstring_view sub(name, length);
+                localeLeft = !EqualsNoCase(sub, L"FLAGS") && !EqualsNoCase(sub, L"HELPDIR");
             }
         }
     }
-    if (left.empty()) writer.DeleteTree(version);
+    if (!localeLeft) writer.DeleteTree(version);
     writer.DeleteIfEmpty(version.substr(0, version.rfind(L'\\')));
 }
 

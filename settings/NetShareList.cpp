@@ -31,12 +31,14 @@ bool HasAdministrativeName(BSTR name) noexcept {
     return text.size() == 2 && text[1] == L'$' && ((text[0] >= L'A' && text[0] <= L'Z') || (text[0] >= L'a' && text[0] <= L'z'));
 }
 
-// A share's Type tells; where it cannot be read, its name does.
+// A share's Type tells; where it cannot be read, its name does. WMI hands a
+// uint32 out as VT_I4, so the machine's own shares read negative: widened,
+// either form keeps its bits.
 bool IsAdministrative(CWmiPropertySet& properties, BSTR name) {
     CVariant type;
     if (SUCCEEDED(properties.ReadProperty(L"Type", type)) && type.Type() != VT_NULL &&
-        SUCCEEDED(VariantChangeType(type.Get(), type.Get(), 0, VT_UI4)))
-        return (V_UI4(type.Get()) & kAdministrativeShare) != 0;
+        SUCCEEDED(VariantChangeType(type.Get(), type.Get(), 0, VT_I8)))
+        return (static_cast<unsigned long long>(V_I8(type.Get())) & kAdministrativeShare) != 0;
     return HasAdministrativeName(name);
 }
 

@@ -53,9 +53,16 @@ CWmiMethodCall::~CWmiMethodCall() {
 }
 
 int CWmiMethodCall::SetParameter(const wchar_t* name, const VARIANT& value) noexcept {
-    if (!m_inProperties) return 1;
+    const HRESULT hr = Put(name, value);
+    if (SUCCEEDED(hr)) return 0;
+    if (SUCCEEDED(m_unset)) m_unset = hr;
+    return 1;
+}
+
+HRESULT CWmiMethodCall::Put(const wchar_t* name, const VARIANT& value) noexcept {
+    if (!m_inProperties) return m_prepared;  // preparation failed
     CBstr propertyName;
-    if (!CBstr::TryCopy(name, propertyName)) return 1;
+    if (!CBstr::TryCopy(name, propertyName)) return E_OUTOFMEMORY;
     // The spawned instance holds its parameters with their types fixed, and
     // Put refuses another type: a parameter is set through Item. Only a
     // parameter the instance lacks is added, as a string array.
@@ -65,10 +72,10 @@ int CWmiMethodCall::SetParameter(const wchar_t* name, const VARIANT& value) noex
         property.Reset();
         hr = m_inProperties->Add(propertyName.Get(), wbemCimtypeString, VARIANT_TRUE, 0, property.GetAddressOf());
     }
-    if (FAILED(hr) || !property) return 1;
+    if (FAILED(hr)) return hr;
+    if (!property) return E_POINTER;
     VARIANT sent = value;  // put_Value copies; this is only a view of the caller's value
-    if (FAILED(property->put_Value(&sent))) return 1;
-    return 0;
+    return property->put_Value(&sent);
 }
 
 int CWmiMethodCall::SetParameter(const wchar_t* name, BSTR value) noexcept {
@@ -92,6 +99,8 @@ HRESULT CWmiMethodCall::Execute() noexcept {
     m_outParams.Reset();
     return m_target->ExecMethod_(m_name.Get(), m_inParams.Get(), 0, nullptr, m_outParams.GetAddressOf());
 }
+
+HRESULT CWmiMethodCall::ExecuteComplete() noexcept { return FAILED(m_unset) ? m_unset : Execute(); }
 
 long CWmiMethodCall::ReturnValue() const noexcept { return ReturnValueOf(m_outParams.Get()); }
 

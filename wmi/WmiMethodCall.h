@@ -27,11 +27,17 @@ public:
 
     // ExecMethod_ with the prepared in-parameters; its HRESULT.
     HRESULT Execute() noexcept;
+    // The same, but only when every SetParameter succeeded: otherwise the
+    // first one's failure, and nothing is sent. For methods that read a
+    // parameter left unset as a request of its own.
+    HRESULT ExecuteComplete() noexcept;
     // The out-parameters' ReturnValue of the last Execute; -1 when there is
     // none (the call failed, or the method reports no number).
     long ReturnValue() const noexcept;
 
 private:
+    HRESULT Put(const wchar_t* name, const VARIANT& value) noexcept;
+
     CBstr m_name;
     Microsoft::WRL::ComPtr<ISWbemObject> m_target;
     Microsoft::WRL::ComPtr<ISWbemMethodSet> m_methods;
@@ -41,6 +47,7 @@ private:
     Microsoft::WRL::ComPtr<ISWbemObject> m_outParams;
     Microsoft::WRL::ComPtr<ISWbemPropertySet> m_inProperties;
     HRESULT m_prepared = S_OK;  // the first preparation step that failed
+    HRESULT m_unset = S_OK;     // the first SetParameter that failed
 };
 
 // Told each method that ran on a WMI object, with the machine's answer.

@@ -118,13 +118,13 @@ CEntry Lookup(WmiMethod method, long value) noexcept {
     return {value, WmiVerdict::Failed, L"unknown result"};
 }
 
+} // namespace
+
 std::wstring Hex(HRESULT hr) {
     wchar_t text[16];
     std::swprintf(text, std::size(text), L"0x%08lX", static_cast<unsigned long>(hr));
     return text;
 }
-
-} // namespace
 
 const wchar_t* WmiMethodName(WmiMethod method) noexcept { return Info(method).name; }
 

@@ -47,6 +47,9 @@ struct CWmiMeaning {
 WmiVerdict VerdictOf(WmiMethod method, const CWmiAnswer& answer) noexcept;
 CWmiMeaning MeaningOf(WmiMethod method, const CWmiAnswer& answer);
 
+// An HRESULT as the messages show it: "0x80041003".
+std::wstring Hex(HRESULT hr);
+
 inline bool Succeeded(WmiVerdict verdict) noexcept {
     return verdict == WmiVerdict::Done || verdict == WmiVerdict::RestartNeeded;
 }

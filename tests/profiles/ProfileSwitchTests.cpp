@@ -364,6 +364,17 @@ TEST_F(Windows11Laptop, ASwitchMakesOnlyTheCallsItsDifferencesNeed) {
     EXPECT_EQ(Changes(report.Get())[L"Ethernet.DNSAddresses"].message,
               L"changed: done; the change takes effect after a restart (1)");
     EXPECT_NE(ReportText(report.Get()).find(L"needs a restart"), std::wstring::npos);
+    // When another setting fails, the rollback puts back a change that waits
+    // for a restart too, though the machine does not show it yet.
+    SetEntries(eth.Get(), Kind::DNSAddresses, {L"192.168.10.5"});
+    SetDefaultPrinter(office.Get(), L"Microsoft Print to PDF");
+    Machine().MethodReturns(L"SetDNSServerSearchOrder", 1, 1);
+    Machine().MethodReturns(L"SetDefaultPrinter", 1801);
+    TakeJournal();
+    report = Apply(office.Get());
+    EXPECT_FALSE(Flag(report.Get(), &IApplyReport::get_Succeeded));
+    EXPECT_TRUE(Flag(report.Get(), &IApplyReport::get_RolledBack)) << Narrow(ReportText(report.Get()));
+    EXPECT_EQ(CountLines("exec Win32_NetworkAdapterConfiguration[0].SetDNSServerSearchOrder"), 2);
 }
 
 // DHCP to static needs no ReleaseDHCPLease: EnableStatic turns DHCP off.

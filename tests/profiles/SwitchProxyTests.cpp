@@ -143,6 +143,10 @@ TEST_F(SwitchProxy, AProfileWithoutAStoredProxyLeavesTheProxyAlone) {
     EXPECT_EQ(Changes(report.Get()).count(L"Proxy"), 0u);
     EXPECT_TRUE(m_wininet.Journal().empty());
     EXPECT_EQ(m_wininet.flags, kManual);
+    ComPtr<IUserProxy> none;
+    EXPECT_EQ(m_switch2->GetProxy(Office().Get(), &none), S_OK);
+    EXPECT_FALSE(none);
+    EXPECT_FALSE(KeyExists(kProduct)) << "looking for a stored proxy creates no key";
 }
 
 TEST_F(SwitchProxy, ARefusedProxyFailsItsRowAndTheSwitchRollsBack) {

@@ -184,6 +184,12 @@ TEST_F(NetShareListTest, CloseAllDeletesAllButTheMachinesOwnSharesAndLeavesTheLi
     EXPECT_EQ(S_OK, list->CloseAll());
     EXPECT_EQ((std::vector<std::string>{R"("admin$" null null)", R"("d$" null null)", R"("ipc$" null "x")"}),
               MachineShares());
+
+    // The type tells first: the machine's own share stays whatever its name.
+    Install(R"({"Win32_Share": [{"Name": "Hidden", "Path": "C:\\hidden", "Type": -2147483648},
+                                {"Name": "e", "Path": "C:\\e", "Type": 0}]})");
+    EXPECT_EQ(S_OK, list->CloseAll());
+    EXPECT_EQ((std::vector<std::string>{R"("Hidden" "C:\\hidden" -2147483648)"}), MachineShares());
 }
 
 // ---- Apply ----
